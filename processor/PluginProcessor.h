@@ -1,0 +1,105 @@
+#pragma once
+
+#include "model/RT_LSTM.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_dsp/juce_dsp.h>
+
+#include <array>
+#include <atomic>
+#include <memory>
+
+/** The plug-in's audio processor: parameters, the signal chain around the networks,
+    host state, and the levels published to the editor. */
+class ZiruzozodAudioProcessor : public juce::AudioProcessor
+{
+public:
+    static constexpr int numModels = 25;
+
+    ZiruzozodAudioProcessor();
+    ~ZiruzozodAudioProcessor() override;
+
+    //==============================================================================
+    const juce::String getName() const override;
+
+    void prepareToPlay(double sampleRate, int maximumExpectedSamplesPerBlock) override;
+    void releaseResources() override;
+    void processBlock(juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    using AudioProcessor::processBlock;
+
+    double getTailLengthSeconds() const override;
+    bool acceptsMidi() const override;
+    bool producesMidi() const override;
+    bool isMidiEffect() const override;
+
+    juce::AudioProcessorEditor* createEditor() override;
+    bool hasEditor() const override;
+
+    int getNumPrograms() override;
+    int getCurrentProgram() override;
+    void setCurrentProgram(int index) override;
+    const juce::String getProgramName(int index) override;
+    void changeProgramName(int index, const juce::String& newName) override;
+
+    void getStateInformation(juce::MemoryBlock& destData) override;
+    void setStateInformation(const void* data, int sizeInBytes) override;
+
+    bool isBusesLayoutSupported(const BusesLayout& layouts) const override;
+
+    /** The 11 host parameters, in host order. */
+    static juce::AudioProcessorValueTreeState::ParameterLayout generateLayout();
+
+private:
+    using Filter = juce::dsp::IIR::Filter<float>;
+    using FixedFilter = juce::dsp::ProcessorDuplicator<Filter, juce::dsp::IIR::Coefficients<float>>;
+
+    Filter preHighPassLeft, preHighPassRight;
+    Filter postLowPassLeft, postLowPassRight;
+
+    std::array<RT_LSTM, numModels> modelsLeft;
+    std::array<RT_LSTM, numModels> modelsRight;
+
+    bool modelIsConditioned = false;
+
+public:
+    std::atomic<int> modelFadeCounter { 0 };
+
+private:
+    bool modelReady = false;
+
+public:
+    std::atomic<float> outputLevelLeft { 0.0f };
+    std::atomic<float> outputLevelRight { 0.0f };
+
+    std::unique_ptr<juce::AudioProcessorValueTreeState> apvts;
+
+private:
+    RT_LSTM* currentModelLeft = nullptr;
+    RT_LSTM* currentModelRight = nullptr;
+    RT_LSTM* nextModelLeft = nullptr;
+    RT_LSTM* nextModelRight = nullptr;
+
+    FixedFilter dcHighPass, ultrasonicLowPass;
+
+    juce::dsp::Gain<float> driveGain, inputGain, outputGain, dryGain, wetGain, makeupGain;
+
+    bool modelChosenOnce = false;
+    int lastBoost = -1;
+    bool isPrepared = false;
+    int oversamplingOrder = 1;
+
+    std::unique_ptr<juce::dsp::Oversampling<float>> wetOversampler, dryOversampler;
+
+    std::atomic<float>* driveParameter = nullptr;
+    std::atomic<float>* boostParameter = nullptr;
+    std::atomic<float>* ultraModeParameter = nullptr;
+    std::atomic<float>* powerParameter = nullptr;
+    std::atomic<float>* autoGainParameter = nullptr;
+    std::atomic<float>* lowPassParameter = nullptr;
+    std::atomic<float>* highPassParameter = nullptr;
+    std::atomic<float>* outputTrimParameter = nullptr;
+    std::atomic<float>* inputTrimParameter = nullptr;
+    std::atomic<float>* dryMixParameter = nullptr;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(ZiruzozodAudioProcessor)
+};

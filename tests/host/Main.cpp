@@ -1,0 +1,9 @@
+#include <gtest/gtest.h>
+#include <juce_audio_processors/juce_audio_processors.h>
+
+int main(int argc, char** argv)
+{
+    juce::ScopedJuceInitialiser_GUI juce;
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,215 @@
+#include "HostedPlugin.h"
+
+namespace
+{
+juce::String parameterId(const juce::AudioProcessorParameter& p)
+{
+    if (auto* hosted = dynamic_cast<const juce::HostedAudioProcessorParameter*>(&p))
+        return hosted->getParameterID();
+    if (auto* withId = dynamic_cast<const juce::AudioProcessorParameterWithID*>(&p))
+        return withId->getParameterID();
+    return juce::String(p.getParameterIndex());
+}
+
+// JUCE's VST3 client publishes each parameter under a 31-bit hash of its ID, and its LV2
+// client under the plug-in's URI followed by ':' and the ID.
+bool idMatches(const juce::String& hostId, const juce::String& id)
+{
+    return hostId == id || hostId == juce::String(id.hashCode() & 0x7fffffff) || hostId.endsWith(":" + id);
+}
+
+/** The URI of the first plug-in that an LV2 bundle's manifest declares. */
+juce::String lv2PluginUri(const juce::File& bundle)
+{
+    const auto manifest = bundle.getChildFile("manifest.ttl").loadFileAsString();
+    const int plugin = manifest.indexOf("a lv2:Plugin");
+    if (plugin < 0)
+        return {};
+    const auto before = manifest.substring(0, plugin);
+    const int open = before.lastIndexOfChar('<');
+    const int close = before.lastIndexOfChar('>');
+    return open >= 0 && close > open ? before.substring(open + 1, close) : juce::String();
+}
+} // namespace
+
+std::unique_ptr<HostedPlugin> HostedPlugin::load(const juce::String& path, double sampleRate, int blockSize,
+                                                 juce::String& error)
+{
+    // LV2 hosting needs absolute paths.
+    const auto file = juce::File::getCurrentWorkingDirectory().getChildFile(path);
+    if (!file.exists())
+    {
+        error = "no such file: " + file.getFullPathName();
+        return {};
+    }
+
+    juce::AudioPluginFormatManager formats;
+    formats.addDefaultFormats();
+
+    for (auto* format : formats.getFormats())
+    {
+        // LV2 plug-ins are found by URI, once the folder that holds the bundle is searched.
+        auto identifier = file.getFullPathName();
+        if (format->getName() == "LV2")
+        {
+            if (!file.getChildFile("manifest.ttl").existsAsFile())
+                continue;
+            format->searchPathsForPlugins(juce::FileSearchPath(file.getParentDirectory().getFullPathName()), false);
+            identifier = lv2PluginUri(file);
+        }
+        else if (!format->fileMightContainThisPluginType(identifier))
+        {
+            continue;
+        }
+
+        juce::OwnedArray<juce::PluginDescription> found;
+        format->findAllTypesForFile(found, identifier);
+        if (found.isEmpty())
+            continue;
+
+        auto instance = formats.createPluginInstance(*found.getFirst(), sampleRate, blockSize, error);
+        if (instance != nullptr)
+        {
+            std::unique_ptr<HostedPlugin> hosted(new HostedPlugin(std::move(instance)));
+            hosted->rate = sampleRate;
+            hosted->maxBlock = blockSize;
+            return hosted;
+        }
+    }
+
+    if (error.isEmpty())
+        error = "no VST3 or LV2 plug-in found in " + file.getFullPathName();
+    return {};
+}
+
+HostedPlugin::HostedPlugin(std::unique_ptr<juce::AudioPluginInstance> p) : plugin(std::move(p)) {}
+
+HostedPlugin::~HostedPlugin()
+{
+    if (prepared)
+        plugin->releaseResources();
+}
+
+juce::Array<HostedPlugin::ParameterInfo> HostedPlugin::parameters() const
+{
+    juce::Array<ParameterInfo> result;
+    for (auto* p : plugin->getParameters())
+    {
+        ParameterInfo info;
+        info.id = parameterId(*p);
+        info.name = p->getName(256);
+        info.label = p->getLabel();
+        info.defaultValue = p->getDefaultValue();
+        info.defaultText = p->getText(p->getDefaultValue(), 256);
+        info.numSteps = p->getNumSteps();
+        info.isBoolean = p->isBoolean();
+        result.add(info);
+    }
+    return result;
+}
+
+juce::AudioProcessorParameter* HostedPlugin::findParameter(const juce::String& id) const
+{
+    for (auto* p : plugin->getParameters())
+        if (idMatches(parameterId(*p), id))
+            return p;
+    return nullptr;
+}
+
+bool HostedPlugin::setParameter(const juce::String& id, const juce::String& plainValue)
+{
+    auto* p = findParameter(id);
+    if (p == nullptr)
+        return false;
+    p->setValueNotifyingHost(p->getValueForText(plainValue));
+    return true;
+}
+
+juce::String HostedPlugin::parameterText(const juce::String& id) const
+{
+    if (auto* p = findParameter(id))
+        return p->getCurrentValueAsText();
+    return {};
+}
+
+void HostedPlugin::prepare(double sampleRate, int blockSize, int numChannels)
+{
+    if (prepared)
+        plugin->releaseResources();
+
+    const auto set = numChannels == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo();
+    juce::AudioProcessor::BusesLayout layout;
+    layout.inputBuses.add(set);
+    layout.outputBuses.add(set);
+    plugin->setBusesLayout(layout);
+
+    rate = sampleRate;
+    maxBlock = blockSize;
+    plugin->setRateAndBufferSizeDetails(sampleRate, blockSize);
+    plugin->prepareToPlay(sampleRate, blockSize);
+    prepared = true;
+}
+
+void HostedPlugin::render(juce::AudioBuffer<float>& audio)
+{
+    if (!prepared)
+        prepare(rate, maxBlock, audio.getNumChannels());
+
+    const int channels = juce::jmax(audio.getNumChannels(), plugin->getTotalNumOutputChannels());
+    juce::AudioBuffer<float> block(channels, maxBlock);
+    juce::MidiBuffer midi;
+
+    for (int start = 0; start < audio.getNumSamples(); start += maxBlock)
+    {
+        const int n = juce::jmin(maxBlock, audio.getNumSamples() - start);
+        block.setSize(channels, n, false, false, true);
+        block.clear();
+        for (int ch = 0; ch < audio.getNumChannels(); ++ch)
+            block.copyFrom(ch, 0, audio, ch, start, n);
+
+        plugin->processBlock(block, midi);
+        midi.clear();
+
+        for (int ch = 0; ch < audio.getNumChannels(); ++ch)
+            audio.copyFrom(ch, start, block, ch, 0, n);
+    }
+}
+
+juce::MemoryBlock HostedPlugin::saveState()
+{
+    juce::MemoryBlock state;
+    plugin->getStateInformation(state);
+    return state;
+}
+
+void HostedPlugin::restoreState(const juce::MemoryBlock& state)
+{
+    plugin->setStateInformation(state.getData(), (int) state.getSize());
+}
+
+bool HostedPlugin::readWav(const juce::File& file, juce::AudioBuffer<float>& audio, double& sampleRate)
+{
+    juce::WavAudioFormat wav;
+    std::unique_ptr<juce::AudioFormatReader> reader(wav.createReaderFor(file.createInputStream().release(), true));
+    if (reader == nullptr)
+        return false;
+    audio.setSize((int) reader->numChannels, (int) reader->lengthInSamples);
+    reader->read(&audio, 0, (int) reader->lengthInSamples, 0, true, true);
+    sampleRate = reader->sampleRate;
+    return true;
+}
+
+bool HostedPlugin::writeWav(const juce::File& file, const juce::AudioBuffer<float>& audio, double sampleRate)
+{
+    file.deleteFile();
+    auto stream = file.createOutputStream();
+    if (stream == nullptr)
+        return false;
+    juce::WavAudioFormat wav;
+    std::unique_ptr<juce::AudioFormatWriter> writer(
+        wav.createWriterFor(stream.get(), sampleRate, (unsigned int) audio.getNumChannels(), 32, {}, 0));
+    if (writer == nullptr)
+        return false;
+    stream.release(); // the writer owns it now
+    return writer->writeFromAudioSampleBuffer(audio, 0, audio.getNumSamples());
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <juce_audio_formats/juce_audio_formats.h>
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <memory>
+
+/** A plug-in binary (VST3 bundle or LV2 bundle) loaded as a host loads it, with the few
+    things our tests and the demo do with it. Create on the message thread. */
+class HostedPlugin
+{
+public:
+    struct ParameterInfo
+    {
+        juce::String id, name, label, defaultText;
+        float defaultValue = 0.0f; // normalised
+        int numSteps = 0;
+        bool isBoolean = false;
+    };
+
+    /** Loads the first plug-in in the file or bundle at the given path (made absolute).
+        Returns null and sets the error when it cannot be loaded. */
+    static std::unique_ptr<HostedPlugin> load(const juce::String& path, double sampleRate, int blockSize,
+                                              juce::String& error);
+
+    ~HostedPlugin();
+
+    juce::AudioPluginInstance& instance() noexcept { return *plugin; }
+    juce::String formatName() const { return plugin->getPluginDescription().pluginFormatName; }
+
+    juce::Array<ParameterInfo> parameters() const;
+    juce::AudioProcessorParameter* findParameter(const juce::String& id) const;
+
+    /** Sets a parameter from a value in its own units (converted through the plug-in's own text). */
+    bool setParameter(const juce::String& id, const juce::String& plainValue);
+
+    /** The parameter's current value as the plug-in shows it. */
+    juce::String parameterText(const juce::String& id) const;
+
+    /** Prepares with the given rate and block size (the plug-in's main bus layout as given). */
+    void prepare(double sampleRate, int blockSize, int numChannels);
+
+    /** Runs the buffer through the plug-in block by block, in place. */
+    void render(juce::AudioBuffer<float>& audio);
+
+    juce::MemoryBlock saveState();
+    void restoreState(const juce::MemoryBlock& state);
+
+    /** Reads a WAV file into a buffer; returns false when it can't. */
+    static bool readWav(const juce::File& file, juce::AudioBuffer<float>& audio, double& sampleRate);
+    /** Writes a buffer as a 32-bit float WAV file; returns false when it can't. */
+    static bool writeWav(const juce::File& file, const juce::AudioBuffer<float>& audio, double sampleRate);
+
+private:
+    explicit HostedPlugin(std::unique_ptr<juce::AudioPluginInstance>);
+
+    std::unique_ptr<juce::AudioPluginInstance> plugin;
+    double rate = 44100.0;
+    int maxBlock = 512;
+    bool prepared = false;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(HostedPlugin)
+};
