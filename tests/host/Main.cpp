@@ -1,9 +1,14 @@
+#include "../TestEnvironment.h"
+
 #include <gtest/gtest.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 
 int main(int argc, char** argv)
 {
+    const juce::File home(useTemporaryHome());
     juce::ScopedJuceInitialiser_GUI juce;
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    home.deleteRecursively();
+    return result;
 }

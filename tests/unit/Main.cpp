@@ -1,9 +1,15 @@
+#include "../TestEnvironment.h"
+
 #include <gtest/gtest.h>
 #include <juce_events/juce_events.h>
+#include <juce_core/juce_core.h>
 
 int main(int argc, char** argv)
 {
+    const juce::File home(useTemporaryHome());
     juce::ScopedJuceInitialiser_GUI juce;
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    home.deleteRecursively();
+    return result;
 }

@@ -175,6 +175,13 @@ void HostedPlugin::render(juce::AudioBuffer<float>& audio)
     }
 }
 
+void HostedPlugin::settle()
+{
+    juce::AudioBuffer<float> silence(juce::jmax(1, plugin->getTotalNumOutputChannels()), maxBlock);
+    silence.clear();
+    render(silence);
+}
+
 juce::MemoryBlock HostedPlugin::saveState()
 {
     juce::MemoryBlock state;

@@ -43,6 +43,10 @@ public:
     /** Runs the buffer through the plug-in block by block, in place. */
     void render(juce::AudioBuffer<float>& audio);
 
+    /** Runs one block of silence: an LV2 plug-in takes parameter changes, and tells the host
+        about restored values, only while it processes audio. */
+    void settle();
+
     juce::MemoryBlock saveState();
     void restoreState(const juce::MemoryBlock& state);
 

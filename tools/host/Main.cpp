@@ -6,7 +6,8 @@
 //   brimwell_host --make-demo OUT.wav [--rate HZ]
 //
 // Options run in this order: load the plug-in, restore the state, set the parameters
-// (values in the parameter's own units), list, render, save the state.
+// (values in the parameter's own units), render (or one silent block, which an LV2
+// plug-in needs to take the changes), list, save the state.
 // --make-demo writes a guitar-like test signal (plucked notes and a chord, stereo).
 
 #include "HostedPlugin.h"
@@ -107,14 +108,6 @@ int main(int argc, char* argv[])
             return fail("no parameter " + id);
     }
 
-    if (args.contains("--list"))
-    {
-        std::cout << plugin->instance().getName() << " (" << plugin->formatName() << ")\n";
-        for (const auto& p : plugin->parameters())
-            std::cout << p.id << "\t" << p.name << "\t" << plugin->parameterText(p.id) << "\t" << p.label
-                      << "\tdefault " << p.defaultText << "\n";
-    }
-
     if (const auto in = option("--in"); in.isNotEmpty())
     {
         juce::AudioBuffer<float> audio;
@@ -128,6 +121,18 @@ int main(int argc, char* argv[])
         const auto out = cwd.getChildFile(option("--out", "out.wav"));
         if (!HostedPlugin::writeWav(out, audio, rate))
             return fail("cannot write " + out.getFullPathName());
+    }
+    else
+    {
+        plugin->settle();
+    }
+
+    if (args.contains("--list"))
+    {
+        std::cout << plugin->instance().getName() << " (" << plugin->formatName() << ")\n";
+        for (const auto& p : plugin->parameters())
+            std::cout << p.id << "\t" << p.name << "\t" << plugin->parameterText(p.id) << "\t" << p.label
+                      << "\tdefault " << p.defaultText << "\n";
     }
 
     if (const auto stateFile = option("--save-state"); stateFile.isNotEmpty())

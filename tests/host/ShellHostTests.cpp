@@ -1,0 +1,161 @@
+// The built VST3 and LV2 binaries as a host sees them: parameters, buses, fixed answers.
+
+#include "HostedPlugin.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace
+{
+struct Format
+{
+    const char* name;
+    const char* path;
+};
+
+const Format formats[] = { { "VST3", BRIMWELL_VST3_PATH }, { "LV2", BRIMWELL_LV2_PATH } };
+
+std::unique_ptr<HostedPlugin> loadPlugin(const Format& format)
+{
+    juce::String error;
+    auto plugin = HostedPlugin::load(format.path, 48000.0, 512, error);
+    EXPECT_NE(plugin, nullptr) << format.name << ": " << error;
+    return plugin;
+}
+
+struct ExpectedParameter
+{
+    const char* id;
+    const char* name;
+    float min, max, defaultValue;
+};
+
+const ExpectedParameter expectedParameters[] = {
+    { "outputKnob", "Output Knob", 0.1f, 1.0f, 1.0f },  { "driveKnob", "Drive", 0.1f, 1.0f, 0.3f },
+    { "intrimKnob", "Input Adj", -12.0f, 12.0f, 0.0f }, { "outtrimKnob", "Output Adj", -12.0f, 12.0f, 0.0f },
+    { "drymixKnob", "Dry Mix", 0.0f, 100.0f, 100.0f },  { "lpKnob", "Low Pass", 2000.0f, 20000.0f, 20000.0f },
+    { "hpKnob", "High Pass", 20.0f, 500.0f, 20.0f },    { "boostKnob", "Boost", 0.0f, 4.0f, 0.0f },
+    { "linkOnOfFButton", "AutoGain", 0, 1, 0 },         { "ultraXButton", "Ultra Mode", 0, 1, 1 },
+    { "poweRButton", "Power", 0, 1, 0 },
+};
+
+/** The value a switch or knob shows, as a number ("On" and "Off" count as 1 and 0). */
+float shownValue(juce::AudioProcessorParameter& p, float normalised)
+{
+    const auto text = p.getText(normalised, 64);
+    if (text == "On")
+        return 1.0f;
+    if (text == "Off")
+        return 0.0f;
+    return text.getFloatValue();
+}
+} // namespace
+
+TEST(PluginBinaries, ExposeTheElevenParametersWithTheirNamesRangesAndDefaults)
+{
+    for (const auto& format : formats)
+    {
+        SCOPED_TRACE(format.name);
+        auto plugin = loadPlugin(format);
+        ASSERT_NE(plugin, nullptr);
+        EXPECT_EQ(plugin->instance().getName(), "Brimwell");
+
+        int ours = 0;
+        for (const auto& info : plugin->parameters())
+            if (info.name != "Bypass") // the clients add their own
+                ++ours;
+        EXPECT_EQ(ours, 11);
+
+        for (const auto& expected : expectedParameters)
+        {
+            SCOPED_TRACE(expected.id);
+            auto* p = plugin->findParameter(expected.id);
+            ASSERT_NE(p, nullptr);
+            EXPECT_EQ(p->getName(64), expected.name);
+            EXPECT_NEAR(shownValue(*p, 0.0f), expected.min, 1e-4f);
+            EXPECT_NEAR(shownValue(*p, 1.0f), expected.max, 1e-4f);
+            EXPECT_NEAR(shownValue(*p, p->getDefaultValue()), expected.defaultValue, 1e-4f);
+            if (juce::String(format.name) == "VST3")
+                EXPECT_EQ(p->getLabel(), expected.id) << "the label is the ID";
+        }
+
+        // Boost only takes whole positions (the VST3 client shows the plug-in's own text;
+        // an LV2 host formats values itself).
+        if (juce::String(format.name) == "VST3")
+        {
+            auto* boost = plugin->findParameter("boostKnob");
+            ASSERT_NE(boost, nullptr);
+            for (auto [normalised, shown] : { std::pair { 0.3f, "1" }, { 0.6f, "2" }, { 0.9f, "4" } })
+                EXPECT_EQ(boost->getText(normalised, 16), juce::String(shown));
+        }
+    }
+}
+
+TEST(PluginBinaries, AnswerTheHostsFixedQuestions)
+{
+    for (const auto& format : formats)
+    {
+        SCOPED_TRACE(format.name);
+        auto plugin = loadPlugin(format);
+        ASSERT_NE(plugin, nullptr);
+        auto& p = plugin->instance();
+        EXPECT_EQ(p.getTailLengthSeconds(), 0.0);
+        EXPECT_FALSE(p.acceptsMidi());
+        EXPECT_FALSE(p.producesMidi());
+        EXPECT_TRUE(p.hasEditor());
+        EXPECT_LE(p.getNumPrograms(), 1);
+        EXPECT_EQ(p.getProgramName(0), "");
+        EXPECT_EQ(p.getMainBusNumInputChannels(), 2);
+        EXPECT_EQ(p.getMainBusNumOutputChannels(), 2);
+    }
+}
+
+TEST(PluginBinaries, VST3AcceptsMonoAndStereoWithEqualInputAndOutput)
+{
+    auto plugin = loadPlugin(formats[0]);
+    ASSERT_NE(plugin, nullptr);
+    using Set = juce::AudioChannelSet;
+    auto layout = [](Set in, Set out)
+    {
+        juce::AudioProcessor::BusesLayout l;
+        l.inputBuses.add(in);
+        l.outputBuses.add(out);
+        return l;
+    };
+    EXPECT_TRUE(plugin->instance().checkBusesLayoutSupported(layout(Set::mono(), Set::mono())));
+    EXPECT_TRUE(plugin->instance().checkBusesLayoutSupported(layout(Set::stereo(), Set::stereo())));
+    EXPECT_FALSE(plugin->instance().checkBusesLayoutSupported(layout(Set::mono(), Set::stereo())));
+    EXPECT_FALSE(plugin->instance().checkBusesLayoutSupported(layout(Set::stereo(), Set::mono())));
+    EXPECT_FALSE(plugin->instance().checkBusesLayoutSupported(layout(Set::create5point1(), Set::create5point1())));
+}
+
+TEST(PluginBinaries, TwoInstancesAreIndependent)
+{
+    for (const auto& format : formats)
+    {
+        SCOPED_TRACE(format.name);
+        auto a = loadPlugin(format);
+        auto b = loadPlugin(format);
+        ASSERT_TRUE(a != nullptr && b != nullptr);
+
+        ASSERT_TRUE(a->setParameter("driveKnob", "0.8"));
+        EXPECT_EQ(a->parameterText("driveKnob").getFloatValue(), 0.8f);
+        EXPECT_EQ(b->parameterText("driveKnob").getFloatValue(), 0.3f);
+
+        // Audio through one instance leaves the other's recurrent state alone.
+        juce::AudioBuffer<float> signal(2, 4096);
+        for (int i = 0; i < signal.getNumSamples(); ++i)
+            for (int ch = 0; ch < 2; ++ch)
+                signal.setSample(ch, i, 0.3f * std::sin(0.02f * (float) i));
+        auto first = signal, viaB = signal, again = signal;
+        a->prepare(48000.0, 512, 2);
+        b->prepare(48000.0, 512, 2);
+        b->render(first);
+        a->render(again); // a different instance, different settings
+        b->prepare(48000.0, 512, 2);
+        b->render(viaB);
+        for (int i = 0; i < signal.getNumSamples(); ++i)
+            ASSERT_EQ(first.getSample(0, i), viaB.getSample(0, i)) << "sample " << i;
+    }
+}
