@@ -71,8 +71,11 @@ def train(index, minutes, warm, seed, log):
     while time.time() - start < budget:
         epoch += 1
         total = 0.0
+        steps = 0
         for _ in range(batches_per_epoch):
-            frac = min(1.0, (time.time() - start) / budget)
+            frac = (time.time() - start) / budget
+            if frac >= 1.0:
+                break
             for g in opt.param_groups:
                 g["lr"] = lr0 * (0.02 + 0.98 * 0.5 * (1.0 + math.cos(math.pi * frac)))
             starts = rng.integers(0, len(x_train) - span, BATCH)
@@ -92,12 +95,13 @@ def train(index, minutes, warm, seed, log):
                 if not math.isfinite(loss.item()):
                     return None
                 total += loss.item()
+                steps += 1
         val = check_esr(net, x_check, y_check)
         if math.isfinite(val) and val < best[0]:
             best = (val, model.weights_of(net))
         print(f"model {index:02d} {fs} Hz boost {boost} epoch {epoch:3d} "
               f"t {time.time() - start:6.0f}s lr {opt.param_groups[0]['lr']:.2e} "
-              f"train {total / (batches_per_epoch * CHUNKS) * 100:7.3f}% "
+              f"train {total / max(1, steps) * 100:7.3f}% "
               f"check {val * 100:7.3f}% best {best[0] * 100:7.3f}%", file=log, flush=True)
     return best, time.time() - start, epoch
 

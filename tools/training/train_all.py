@@ -28,16 +28,16 @@ def plan(scale):
     """(index, minutes, warm-start index or None) in launch order."""
     jobs = []
     for b in range(model.BOOSTS):
-        jobs.append((model.model_index(1, b), 16 * scale, None))
+        jobs.append((model.model_index(1, b), 12 * scale, None))
     for b in range(3):
-        jobs.append((model.model_index(0, b), 16 * scale, None))
+        jobs.append((model.model_index(0, b), 12 * scale, None))
     for b in range(model.BOOSTS):
-        jobs.append((model.model_index(4, b), 20 * scale, model.model_index(1, b)))
+        jobs.append((model.model_index(4, b), 16 * scale, model.model_index(1, b)))
     for group in (3, 2):
         for b in range(model.BOOSTS):
-            jobs.append((model.model_index(group, b), 11 * scale, model.model_index(1, b)))
+            jobs.append((model.model_index(group, b), 9 * scale, model.model_index(1, b)))
     for b in range(3, model.BOOSTS):
-        jobs.append((model.model_index(0, b), 8 * scale, model.model_index(1, b)))
+        jobs.append((model.model_index(0, b), 6 * scale, model.model_index(1, b)))
     return jobs
 
 
