@@ -47,6 +47,7 @@ ZiruzozodAudioProcessor::ZiruzozodAudioProcessor()
     }
 
     apvts = std::make_unique<juce::AudioProcessorValueTreeState>(*this, nullptr, "Brimwell", generateLayout());
+    presetManager = std::make_unique<ProcessorPresetManager>(*this, *apvts);
 
     outputTrimParameter = apvts->getRawParameterValue("outtrimKnob");
     inputTrimParameter = apvts->getRawParameterValue("intrimKnob");

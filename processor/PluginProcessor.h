@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/RT_LSTM.h"
+#include "presets/ProcessorPresetManager.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_dsp/juce_dsp.h>
@@ -72,6 +73,7 @@ public:
     std::atomic<float> outputLevelRight { 0.0f };
 
     std::unique_ptr<juce::AudioProcessorValueTreeState> apvts;
+    std::unique_ptr<ProcessorPresetManager> presetManager;
 
 private:
     RT_LSTM* currentModelLeft = nullptr;

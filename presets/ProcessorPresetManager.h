@@ -1,0 +1,41 @@
+#pragma once
+
+#include "presets/PresetFileChooser.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <memory>
+
+/** The preset store of one plug-in instance: the preset folder under the user's documents,
+    its default preset, and the writing of preset files, which hold exactly the host state. */
+class ProcessorPresetManager
+{
+public:
+    /** Creates the preset folder and Default.rcp when missing, and names the state "Default". */
+    ProcessorPresetManager(juce::AudioProcessor& processor, juce::AudioProcessorValueTreeState& valueTreeState);
+
+    /** Names the state after the file and writes it there, asking for a file when none is given.
+        Returns false, with the state as it was, when cancelled or when the file could not be written. */
+    bool savePresetInternal(juce::File file, juce::ValueTree::Listener* listenerToExclude);
+
+    juce::AudioProcessor& processor;
+    juce::AudioProcessorValueTreeState& valueTreeState;
+
+    const juce::Identifier presetModifiedId { "Preset_Has_Been_Modified" };
+    const juce::Identifier currentPresetId { "Current_Selected_Preset" };
+
+    /** The files of the preset menu's items, in item order; filled by the preset box. */
+    juce::Array<juce::File> presetFiles;
+
+    const juce::File presetFolder;
+    const juce::String fileExtension { ".rcp" };
+
+    /** Answers the save and open dialogs. */
+    std::unique_ptr<PresetFileChooser> fileChooser = std::make_unique<PresetFileChooser>();
+
+private:
+    void setPresetProperties(const juce::var& name, const juce::var& modified,
+                             juce::ValueTree::Listener* listenerToExclude);
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(ProcessorPresetManager)
+};
