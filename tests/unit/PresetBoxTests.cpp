@@ -1,0 +1,344 @@
+#include "PresetTestSupport.h"
+#include "presets/PresetBox.h"
+
+namespace
+{
+/** The menu as text: items as name#id, sub-menus as title[...], disabled sub-menus as title![...]. */
+juce::String describe(const juce::PopupMenu& menu)
+{
+    juce::StringArray parts;
+    for (juce::PopupMenu::MenuItemIterator it(menu); it.next();)
+    {
+        const auto& item = it.getItem();
+        if (item.subMenu != nullptr)
+            parts.add(item.text + (item.isEnabled ? "[" : "![") + describe(*item.subMenu) + "]");
+        else
+            parts.add(item.text + "#" + juce::String(item.itemID));
+    }
+    return parts.joinIntoString(" ");
+}
+
+class PresetBoxTest : public PresetTest
+{
+protected:
+    void SetUp() override
+    {
+        PresetTest::SetUp();
+        makeProcessor();
+        presetFolder().getChildFile("Default.rcp").deleteFile();
+    }
+
+    PresetBox& makeBox()
+    {
+        box = std::make_unique<PresetBox>(manager());
+        return *box;
+    }
+
+    /** The bytes of the current state renamed, unmodified, with some parameter values changed. */
+    juce::MemoryBlock presetBytes(const juce::String& name, std::map<juce::String, double> values = {})
+    {
+        auto tree = state().createCopy();
+        tree.setProperty("Current_Selected_Preset", name, nullptr);
+        tree.setProperty("Preset_Has_Been_Modified", false, nullptr);
+        for (const auto& [id, value] : values)
+            tree.getChildWithProperty("id", id).setProperty("value", value, nullptr);
+
+        juce::MemoryBlock bytes;
+        juce::MemoryOutputStream stream(bytes, false);
+        tree.writeToStream(stream);
+        return bytes;
+    }
+
+    /** Makes a preset file (or, for a path ending in "/", a folder) below the preset folder. */
+    void makeEntries(const juce::StringArray& paths)
+    {
+        for (const auto& path : paths)
+        {
+            if (path.endsWith("/"))
+                presetFolder().getChildFile(path).createDirectory();
+            else
+                writeFile(presetFolder().getChildFile(path),
+                          presetBytes(presetFolder().getChildFile(path).getFileNameWithoutExtension()));
+        }
+    }
+
+    void select(const juce::String& text, juce::NotificationType notification = juce::sendNotificationSync)
+    {
+        for (int i = 0; i < box->getNumItems(); ++i)
+            if (box->getItemText(i) == text)
+                return box->setSelectedId(box->getItemId(i), notification);
+        FAIL() << "no item " << text;
+    }
+
+    juce::StringArray listedFiles()
+    {
+        juce::StringArray paths;
+        for (const auto& file : manager().presetFiles)
+            paths.add(file.getRelativePathFrom(presetFolder()));
+        return paths;
+    }
+
+    float parameter(const char* id) { return processor->apvts->getRawParameterValue(id)->load(); }
+
+    /** Delivers the box's queued change notifications. */
+    static void deliverMessages() { juce::MessageManager::getInstance()->runDispatchLoopUntil(20); }
+
+    std::unique_ptr<PresetBox> box;
+};
+
+TEST_F(PresetBoxTest, TheMenuListsSubFoldersFirstThenThePresetsSorted)
+{
+    struct Case
+    {
+        juce::StringArray entries;
+        juce::String menu;
+        juce::StringArray files;
+    };
+    const Case cases[] = {
+        { { "z.rcp", "B/y.rcp", "A/x.rcp" }, "A[x#1] B[y#2] z#3", { "A/x.rcp", "B/y.rcp", "z.rcp" } },
+        { { "b.rcp", "A.rcp", "c.RCP" }, "A#1 b#2 c#3", { "A.rcp", "b.rcp", "c.RCP" } },
+        { { "Bank.rcp/inner.rcp", "a.rcp" }, "a#1 Bank#2", { "a.rcp", "Bank.rcp" } },
+        { { "Empty/", "p.rcp", "notes.txt", "Deep/Er/q.rcp" }, "Deep[Er[q#1]] Empty![] p#2", { "Deep/Er/q.rcp", "p.rcp" } },
+        { {}, "", {} },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.menu);
+        presetFolder().deleteRecursively();
+        presetFolder().createDirectory();
+        makeEntries(c.entries);
+
+        makeBox();
+        EXPECT_EQ(describe(*box->getRootMenu()), c.menu);
+        EXPECT_EQ(listedFiles(), c.files);
+    }
+
+    EXPECT_EQ(box->getTextWhenNothingSelected(), "No Preset Selected");
+    EXPECT_EQ(box->getTextWhenNoChoicesAvailable(), "No Presets In Directory");
+}
+
+TEST_F(PresetBoxTest, LinksBackIntoTheCurrentPathAreNotFollowedAgain)
+{
+    makeEntries({ "A/x.rcp" });
+    const auto a = presetFolder().getChildFile("A");
+    ASSERT_TRUE(presetFolder().createSymbolicLink(a.getChildFile("up"), true));
+    ASSERT_TRUE(a.createSymbolicLink(a.getChildFile("self"), true));
+    ASSERT_TRUE(a.createSymbolicLink(presetFolder().getChildFile("B"), true));
+
+    makeBox();
+    // B leads to A from outside A's path, so it is followed once; inside it, both links lead back.
+    EXPECT_EQ(describe(*box->getRootMenu()), "A[x#1] B[x#2]");
+}
+
+TEST_F(PresetBoxTest, ChoosingAPresetLoadsItsParametersNameAndFlag)
+{
+    // 50000 is beyond the low-pass range: the load itself writes the clamped value into the tree.
+    writeFile(presetFolder().getChildFile("Warm.rcp"), presetBytes("Warm", { { "drymixKnob", 50.0 }, { "lpKnob", 50000.0 } }));
+    setPresetProperties("Other", true);
+    makeBox();
+
+    select("Warm");
+
+    EXPECT_FLOAT_EQ(parameter("drymixKnob"), 50.0f);
+    EXPECT_FLOAT_EQ(parameter("lpKnob"), 20000.0f);
+    EXPECT_DOUBLE_EQ((double) state().getChildWithProperty("id", "lpKnob")["value"], 20000.0);
+    EXPECT_EQ(presetName(), "Warm");
+    EXPECT_EQ(modifiedFlag(), juce::var(false)) << "changes made by the load itself mark nothing";
+    EXPECT_EQ(box->currentPresetValue.toString(), "Warm");
+    EXPECT_EQ(box->getText(), "Warm");
+}
+
+TEST_F(PresetBoxTest, AChangeMarksThePresetFromTheNextRefresh)
+{
+    makeEntries({ "a.rcp", "b.rcp", "c.rcp" });
+    makeBox();
+    select("b");
+
+    changeParameterInTree("driveKnob", 0.5);
+    EXPECT_EQ(modifiedFlag(), juce::var(true));
+    EXPECT_EQ(box->getText(), "b");
+
+    box->refreshMenu();
+    EXPECT_EQ(box->getText(), "b*");
+    EXPECT_EQ(box->getSelectedItemIndex(), -1);
+
+    box->nextPreset();
+    deliverMessages();
+    EXPECT_EQ(box->getText(), "a");
+    EXPECT_EQ(presetName(), "a");
+    EXPECT_EQ(modifiedFlag(), juce::var(false));
+}
+
+TEST_F(PresetBoxTest, PreviousAndNextStepThroughTheWholeMenuAndWrapAround)
+{
+    makeEntries({ "A/x.rcp", "B/y.rcp", "z.rcp" });
+    makeBox();
+
+    struct Case
+    {
+        int startId; // 0: nothing selected
+        bool next;
+        juce::String expected;
+    };
+    const Case cases[] = {
+        { 0, true, "x" }, { 1, true, "y" }, { 2, true, "z" }, { 3, true, "x" },
+        { 0, false, "z" }, { 1, false, "z" }, { 3, false, "y" }, { 2, false, "x" },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(juce::String(c.startId) + (c.next ? " next" : " previous"));
+        box->setSelectedId(c.startId, juce::dontSendNotification);
+        c.next ? box->nextPreset() : box->previousPreset();
+        deliverMessages();
+        EXPECT_EQ(box->getText(), c.expected);
+        EXPECT_EQ(presetName(), c.expected) << "the step loads the preset";
+    }
+}
+
+TEST_F(PresetBoxTest, WithOnePresetPreviousAndNextKeepItWithoutReloading)
+{
+    makeEntries({ "only.rcp" });
+    makeBox();
+    select("only");
+    changeParameterInTree("drymixKnob", 10.0);
+
+    box->nextPreset();
+    box->previousPreset();
+    deliverMessages();
+
+    EXPECT_EQ(box->getText(), "only");
+    EXPECT_FLOAT_EQ(parameter("drymixKnob"), 10.0f);
+}
+
+TEST_F(PresetBoxTest, WithNoPresetsNextDoesNothingAndPreviousClearsTheName)
+{
+    for (const bool folderExists : { true, false })
+    {
+        SCOPED_TRACE(folderExists ? "empty folder" : "missing folder");
+        if (! folderExists)
+            presetFolder().deleteRecursively();
+        setPresetProperties("Gone", false);
+        makeBox();
+        EXPECT_EQ(box->getNumItems(), 0);
+        EXPECT_EQ(box->getText(), "Gone");
+
+        box->nextPreset();
+        EXPECT_EQ(box->getText(), "Gone");
+        box->previousPreset();
+        deliverMessages();
+        EXPECT_EQ(box->getText(), "");
+        EXPECT_EQ(presetName(), "Gone");
+    }
+}
+
+TEST_F(PresetBoxTest, AMissingPresetFileIsAskedForAndAFolderIsNotRead)
+{
+    makeEntries({ "a.rcp", "b.rcp", "Bank.rcp/" });
+    makeBox();
+    presetFolder().getChildFile("b.rcp").deleteFile();
+    select("a");
+
+    select("Bank");
+    EXPECT_TRUE(chooser->questions.empty());
+    EXPECT_EQ(presetName(), "a");
+
+    select("b");
+    ASSERT_EQ(chooser->questions.size(), 1u);
+    EXPECT_EQ(chooser->questions[0].title, "Choose preset...");
+    EXPECT_EQ(chooser->questions[0].start, presetFolder());
+    EXPECT_EQ(chooser->questions[0].pattern, "*.rcp");
+    EXPECT_EQ(presetName(), "a") << "a cancelled dialog loads nothing";
+
+    chooser->answer = writeFile(home.path().getChildFile("Other.rcp"), presetBytes("Other"));
+    select("a");
+    select("b");
+    EXPECT_EQ(presetName(), "Other");
+}
+
+TEST_F(PresetBoxTest, BytesThatAreNoStateChangeNothing)
+{
+    writeFile(presetFolder().getChildFile("junk.rcp"), juce::MemoryBlock(1, true));
+    makeEntries({ "a.rcp" });
+    makeBox();
+    select("a");
+    const auto before = stateBytes();
+
+    select("junk");
+
+    EXPECT_EQ(stateBytes(), before);
+}
+
+TEST_F(PresetBoxTest, DeleteRemovesTheSelectedPresetOnly)
+{
+    makeEntries({ "a.rcp", "b.rcp" });
+    makeBox();
+
+    box->deletePreset();
+    EXPECT_EQ(listedFiles(), (juce::StringArray { "a.rcp", "b.rcp" })) << "nothing selected, nothing deleted";
+
+    select("a");
+    setPresetProperties("a", true);
+    box->deletePreset();
+
+    EXPECT_FALSE(presetFolder().getChildFile("a.rcp").exists());
+    EXPECT_TRUE(presetFolder().getChildFile("b.rcp").existsAsFile());
+    EXPECT_EQ(describe(*box->getRootMenu()), "b#1");
+    EXPECT_EQ(presetName(), "");
+    EXPECT_EQ(modifiedFlag(), juce::var(false));
+    EXPECT_EQ(box->getSelectedItemIndex(), -1);
+    EXPECT_EQ(box->getText(), "");
+}
+
+TEST_F(PresetBoxTest, SaveListsAndSelectsTheNewPresetAndACancelChangesNothing)
+{
+    makeEntries({ "a.rcp" });
+    makeBox();
+    select("a");
+    changeParameterInTree("drymixKnob", 42.0);
+
+    chooser->answer = juce::File();
+    box->savePreset();
+    deliverMessages();
+    EXPECT_EQ(describe(*box->getRootMenu()), "a#1");
+    EXPECT_EQ(presetName(), "a");
+    EXPECT_EQ(modifiedFlag(), juce::var(true));
+    EXPECT_FLOAT_EQ(parameter("drymixKnob"), 42.0f);
+
+    chooser->answer = presetFolder().getChildFile("Fresh.rcp");
+    box->savePreset();
+    EXPECT_EQ(describe(*box->getRootMenu()), "a#1 Fresh#2");
+    EXPECT_EQ(box->getText(), "Fresh");
+    EXPECT_EQ(box->getSelectedItemIndex(), 1);
+
+    deliverMessages(); // the refresh reloads the saved preset once
+    EXPECT_EQ(presetName(), "Fresh");
+    EXPECT_EQ(modifiedFlag(), juce::var(false));
+    EXPECT_FLOAT_EQ(parameter("drymixKnob"), 42.0f);
+}
+
+TEST_F(PresetBoxTest, AHostRestoreRebindsTheNameAndTheMark)
+{
+    makeEntries({ "a.rcp", "Host.rcp" });
+    makeBox();
+    select("a");
+
+    auto restored = decode(presetBytes("Host"));
+    restored.setProperty("Preset_Has_Been_Modified", true, nullptr);
+    juce::MemoryBlock bytes;
+    juce::MemoryOutputStream stream(bytes, false);
+    restored.writeToStream(stream);
+    stream.flush();
+    processor->setStateInformation(bytes.getData(), (int) bytes.getSize());
+
+    EXPECT_EQ(box->currentPresetValue.toString(), "Host");
+    EXPECT_EQ(box->presetModifiedValue.getValue(), juce::var(true));
+    box->refreshMenu();
+    EXPECT_EQ(box->getText(), "Host*");
+
+    box->nextPreset();
+    deliverMessages();
+    EXPECT_EQ(presetName(), "a");
+}
+} // namespace
