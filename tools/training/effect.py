@@ -11,6 +11,9 @@ OUT_DB[b] sets the output level. OUT_DB is calibrated so that a -12 dBFS
 (peak) guitar-like signal comes out louder, Boost 0 to 4, by about the
 plug-in's makeup steps (0, 1.46, 3.68, 5.55, 7.71 dB): after makeup the
 five positions sit at about the same loudness and differ in drive and tone.
+The drive spread is kept to 6 dB so that the clipped ceiling stays about
+level across positions: with more, a hot input would come out of the higher
+positions far quieter once the plug-in's makeup has cut them.
 
 The clipper is f(u) = (tanh(u + c) - tanh(c)) / (1 - tanh(c)^2): slope 1 at
 rest, positive half limits at about 0.80, negative half at about 1.32, so
@@ -22,7 +25,7 @@ antiderivative anti-aliasing, since a hard-driven stage has harmonics far
 above any practical internal rate; the filters come from
 the analog prototypes by the bilinear transform there, and the result is
 decimated with a linear-phase FIR that cuts at the caller's Nyquist rate,
-the way a converter's anti-alias filter would. So at 44.1 kHz the output
+the way a converter's anti-alias filter would (without its delay). So at 44.1 kHz the output
 holds the circuit's spectrum below 22 kHz with only residual aliasing, and
 at 192 kHz it holds the same circuit up to 96 kHz.
 
@@ -34,9 +37,9 @@ import numpy as np
 from scipy import signal
 
 BOOST_LEVELS = 5
-TREBLE_DB = (0.0, 2.0, 4.0, 6.0, 8.0)
-PRE_DB = (6.0, 10.0, 14.0, 18.0, 22.0)
-OUT_DB = (-2.5, -5.95, -8.45, -10.82, -12.1)
+TREBLE_DB = (0.0, 1.5, 3.0, 4.5, 6.0)
+PRE_DB = (6.0, 7.5, 9.0, 10.5, 12.0)
+OUT_DB = (-2.52, -3.29, -3.29, -3.64, -3.65)
 SHELF_HZ = 720.0
 LOWPASS_HZ = 6500.0
 CLIP_BIAS = 0.25
