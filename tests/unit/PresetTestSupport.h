@@ -1,41 +1,10 @@
 #pragma once
 
+#include "PresetScopedHome.h"
 #include "presets/PresetFileChooser.h"
 #include "processor/PluginProcessor.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-
-/** Points HOME at a fresh temporary folder while it lives, so that the preset folder, which
-    the framework derives from HOME on Linux, is created inside it. */
-class ScopedTemporaryHome
-{
-public:
-    ScopedTemporaryHome()
-        : previous(std::getenv("HOME") != nullptr ? juce::String(std::getenv("HOME")) : juce::String()),
-          folder(juce::File::getSpecialLocation(juce::File::tempDirectory)
-                     .getNonexistentChildFile("brimwell-home", {}, false))
-    {
-        folder.createDirectory();
-        setenv("HOME", folder.getFullPathName().toRawUTF8(), 1);
-    }
-
-    ~ScopedTemporaryHome()
-    {
-        if (previous.isEmpty())
-            unsetenv("HOME");
-        else
-            setenv("HOME", previous.toRawUTF8(), 1);
-        folder.deleteRecursively();
-    }
-
-    const juce::File& path() const noexcept { return folder; }
-
-private:
-    const juce::String previous;
-    const juce::File folder;
-};
 
 /** Answers the preset dialogs with a file chosen by the test (an empty file cancels) and
     remembers what it was asked. */
