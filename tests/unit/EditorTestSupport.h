@@ -1,0 +1,102 @@
+#pragma once
+
+#include "editor/PluginEditor.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+/** A processor and an editor for it, with HOME (the preset folder) and the size setting
+    inside one temporary folder, so no test writes anywhere else. */
+class EditorFixture : public ::testing::Test
+{
+  protected:
+    EditorFixture()
+        : previousHome(std::getenv("HOME") != nullptr ? std::getenv("HOME") : ""),
+          folder(juce::File::getSpecialLocation(juce::File::tempDirectory)
+                     .getNonexistentChildFile("brimwell-editor", {}, false))
+    {
+        folder.createDirectory();
+        setenv("HOME", folder.getFullPathName().toRawUTF8(), 1);
+        processor = std::make_unique<ZiruzozodAudioProcessor>();
+    }
+
+    ~EditorFixture() override
+    {
+        openedEditor.reset();
+        processor.reset();
+        setenv("HOME", previousHome.toRawUTF8(), 1);
+        folder.deleteRecursively();
+    }
+
+    /** The editor's settings options, pointed into the temporary folder. */
+    juce::PropertiesFile::Options settingsOptions() const
+    {
+        auto options = ZiruzozodAudioProcessorEditor::defaultSettingsOptions();
+        options.folderName = folder.getChildFile("settings").getFullPathName();
+        return options;
+    }
+
+    juce::File settingsFile() const { return settingsOptions().getDefaultFile(); }
+
+    ZiruzozodAudioProcessorEditor& openEditor()
+    {
+        openedEditor = std::make_unique<ZiruzozodAudioProcessorEditor>(*processor, settingsOptions());
+        return *openedEditor;
+    }
+
+    void closeEditor() { openedEditor.reset(); }
+
+    void setParameter(const char* id, float value)
+    {
+        auto* parameter = processor->apvts->getParameter(id);
+        parameter->setValueNotifyingHost(parameter->convertTo0to1(value));
+    }
+
+    float parameterValue(const char* id) const { return processor->apvts->getRawParameterValue(id)->load(); }
+
+    /** The editor's own children, in stacking order (the framework's splash screen left out). */
+    std::vector<juce::Component*> controls() const
+    {
+        std::vector<juce::Component*> children;
+        for (auto* child : openedEditor->getChildren())
+            if (dynamic_cast<juce::JUCESplashScreen*>(child) == nullptr)
+                children.push_back(child);
+        return children;
+    }
+
+    const juce::String previousHome;
+    const juce::File folder;
+    std::unique_ptr<ZiruzozodAudioProcessor> processor;
+    std::unique_ptr<ZiruzozodAudioProcessorEditor> openedEditor;
+};
+
+/** Pixel-for-pixel comparison of two images of the same size. */
+inline bool samePixels(const juce::Image& a, const juce::Image& b)
+{
+    if (a.getBounds() != b.getBounds())
+        return false;
+    const juce::Image::BitmapData pa(a, juce::Image::BitmapData::readOnly);
+    const juce::Image::BitmapData pb(b, juce::Image::BitmapData::readOnly);
+    for (int y = 0; y < a.getHeight(); ++y)
+        for (int x = 0; x < a.getWidth(); ++x)
+            if (pa.getPixelColour(x, y) != pb.getPixelColour(x, y))
+                return false;
+    return true;
+}
+
+/** Which frame of a vertical strip a component's snapshot shows: -1 when it matches none. */
+inline int frameShown(juce::Component& component, const juce::Image& strip, int numFrames)
+{
+    const auto snapshot = component.createComponentSnapshot(component.getLocalBounds(), true, 1.0f);
+    const int frameHeight = strip.getHeight() / numFrames;
+    for (int k = 0; k < numFrames; ++k)
+        if (samePixels(snapshot, strip.getClippedImage({0, k * frameHeight, strip.getWidth(), frameHeight})))
+            return k;
+    return -1;
+}
+
+inline juce::Image picture(const char* data, int size)
+{
+    return juce::ImageCache::getFromMemory(data, size);
+}
