@@ -14,15 +14,14 @@ juce::String canonicalPath(const juce::File& folder)
 
 void sortIgnoringCase(juce::Array<juce::File>& files)
 {
-    std::stable_sort(files.begin(), files.end(), [](const juce::File& a, const juce::File& b) {
-        return a.getFullPathName().compareIgnoreCase(b.getFullPathName()) < 0;
-    });
+    std::stable_sort(files.begin(), files.end(),
+                     [](const juce::File& a, const juce::File& b)
+                     { return a.getFullPathName().compareIgnoreCase(b.getFullPathName()) < 0; });
 }
 } // namespace
 
 PresetBox::PresetBox(ProcessorPresetManager& managerToUse)
-    : manager(managerToUse),
-      presetFolder(managerToUse.presetFolder),
+    : manager(managerToUse), presetFolder(managerToUse.presetFolder),
       fileExtension(managerToUse.fileExtension)
 {
     setTextWhenNothingSelected("No Preset Selected");
@@ -54,14 +53,15 @@ void PresetBox::refreshMenu()
 
 void PresetBox::populateMenu(juce::PopupMenu& menu, const juce::File& folder)
 {
-    juce::StringArray foldersOnPath { canonicalPath(folder) };
+    juce::StringArray foldersOnPath(canonicalPath(folder));
     addFolder(menu, folder, foldersOnPath);
 }
 
 void PresetBox::addFolder(juce::PopupMenu& menu, const juce::File& folder, juce::StringArray& foldersOnPath)
 {
     juce::Array<juce::File> subFolders, presets;
-    for (const auto& entry : juce::RangedDirectoryIterator(folder, false, "*", juce::File::findFilesAndDirectories))
+    for (const auto& entry :
+         juce::RangedDirectoryIterator(folder, false, "*", juce::File::findFilesAndDirectories))
     {
         if (entry.getFile().getFileName().endsWithIgnoreCase(fileExtension))
             presets.add(entry.getFile());
@@ -110,11 +110,11 @@ void PresetBox::loadSelectedPreset()
         return;
 
     auto file = manager.presetFiles[index];
-    if (! file.exists())
+    if (!file.exists())
         file = manager.fileChooser->chooseFileToOpen("Choose preset...", presetFolder, "*" + fileExtension);
 
     juce::MemoryBlock bytes;
-    if (! file.existsAsFile() || ! file.loadFileAsData(bytes))
+    if (!file.existsAsFile() || !file.loadFileAsData(bytes))
         return;
 
     manager.processor.setStateInformation(bytes.getData(), (int) bytes.getSize());
@@ -130,7 +130,7 @@ void PresetBox::savePreset()
 void PresetBox::deletePreset()
 {
     const auto file = manager.presetFiles[getSelectedItemIndex()];
-    if (! file.existsAsFile() || ! file.deleteFile())
+    if (!file.existsAsFile() || !file.deleteFile())
         return;
 
     presetModifiedValue = false;
@@ -164,7 +164,7 @@ void PresetBox::valueTreePropertyChanged(juce::ValueTree&, const juce::Identifie
         return;
 
     auto& state = manager.valueTreeState.state;
-    if (! (bool) state.getProperty(manager.presetModifiedId, false))
+    if (!(bool) state.getProperty(manager.presetModifiedId, false))
         state.setProperty(manager.presetModifiedId, true, nullptr);
 }
 

@@ -8,8 +8,7 @@
     preset the user picks, and shows the current preset's name, marked with "*" once the state
     has changed since that preset was loaded or saved. The editor's four preset buttons call
     savePreset, deletePreset, previousPreset and nextPreset. */
-class PresetBox : public juce::ComboBox,
-                  private juce::ValueTree::Listener
+class PresetBox : public juce::ComboBox, private juce::ValueTree::Listener
 {
 public:
     /** Lists the manager's preset folder; the manager must outlive the box. */

@@ -4,8 +4,8 @@
 
 namespace
 {
-const juce::Colour popupBackground { 0xff8a826e };
-const juce::Colour highlightBackground { 0xff393730 };
+const juce::Colour popupBackground{0xff8a826e};
+const juce::Colour highlightBackground{0xff393730};
 } // namespace
 
 PresetLookAndFeel::PresetLookAndFeel()
@@ -30,10 +30,11 @@ void PresetLookAndFeel::drawPopupMenuBackground(juce::Graphics& g, int width, in
     g.fillRoundedRectangle(0.0f, 0.0f, (float) width, (float) height, cornerSize);
 }
 
-void PresetLookAndFeel::drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle<int>& area, bool isSeparator,
-                                          bool isActive, bool isHighlighted, bool isTicked, bool hasSubMenu,
-                                          const juce::String& text, const juce::String& shortcutKeyText,
-                                          const juce::Drawable* icon, const juce::Colour*)
+void PresetLookAndFeel::drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle<int>& area,
+                                          bool isSeparator, bool isActive, bool isHighlighted, bool isTicked,
+                                          bool hasSubMenu, const juce::String& text,
+                                          const juce::String& shortcutKeyText, const juce::Drawable* icon,
+                                          const juce::Colour*)
 {
     if (isSeparator)
     {
@@ -67,7 +68,8 @@ void PresetLookAndFeel::drawPopupMenuItem(juce::Graphics& g, const juce::Rectang
 
     if (icon != nullptr)
     {
-        icon->drawWithin(g, iconArea, juce::RectanglePlacement::centred | juce::RectanglePlacement::onlyReduceInSize,
+        icon->drawWithin(g, iconArea,
+                         juce::RectanglePlacement::centred | juce::RectanglePlacement::onlyReduceInSize,
                          1.0f);
         r.removeFromLeft(juce::jmin(5, r.getWidth()));
     }
@@ -112,7 +114,6 @@ juce::Font PresetLookAndFeel::getComboBoxFont(juce::ComboBox&)
 
 juce::PopupMenu::Options PresetLookAndFeel::getOptionsForComboBoxPopupMenu(juce::ComboBox& box, juce::Label&)
 {
-    return juce::PopupMenu::Options()
-        .withMinimumWidth(800)
-        .withTargetScreenArea(box.getScreenBounds().translated(50, 0).withWidth(500));
+    return juce::PopupMenu::Options().withMinimumWidth(800).withTargetScreenArea(
+        box.getScreenBounds().translated(50, 0).withWidth(500));
 }

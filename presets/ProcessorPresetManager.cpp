@@ -12,7 +12,7 @@ bool replaceFileWith(const juce::File& target, const juce::MemoryBlock& bytes)
     juce::TemporaryFile temporary(target, juce::TemporaryFile::useHiddenFile);
     {
         juce::FileOutputStream stream(temporary.getFile(), 16384);
-        if (! stream.openedOk() || ! stream.write(bytes.getData(), bytes.getSize()))
+        if (!stream.openedOk() || !stream.write(bytes.getData(), bytes.getSize()))
             return false;
 
         stream.flush();
@@ -21,15 +21,14 @@ bool replaceFileWith(const juce::File& target, const juce::MemoryBlock& bytes)
     }
 
     // A short write is not reported by the stream's status.
-    return temporary.getFile().getSize() == (juce::int64) bytes.getSize()
-           && temporary.overwriteTargetFileWithTemporary();
+    return temporary.getFile().getSize() == (juce::int64) bytes.getSize() &&
+           temporary.overwriteTargetFileWithTemporary();
 }
 } // namespace
 
 ProcessorPresetManager::ProcessorPresetManager(juce::AudioProcessor& processorToUse,
                                                juce::AudioProcessorValueTreeState& state)
-    : processor(processorToUse),
-      valueTreeState(state),
+    : processor(processorToUse), valueTreeState(state),
       presetFolder(juce::File::getSpecialLocation(juce::File::userDocumentsDirectory)
                        .getChildFile("Calvorra/Presets/Brimwell/"))
 {
@@ -37,16 +36,16 @@ ProcessorPresetManager::ProcessorPresetManager(juce::AudioProcessor& processorTo
     setPresetProperties("Default", false, nullptr);
 
     const auto defaultPreset = presetFolder.getChildFile("Default" + fileExtension);
-    if (! defaultPreset.existsAsFile())
+    if (!defaultPreset.existsAsFile())
         savePresetInternal(defaultPreset, nullptr);
 }
 
 bool ProcessorPresetManager::savePresetInternal(juce::File file, juce::ValueTree::Listener* listenerToExclude)
 {
     if (file == juce::File())
-        file = fileChooser->chooseFileToSave("Choose output file location...",
-                                             presetFolder.getNonexistentChildFile("New Preset", fileExtension, true),
-                                             "*" + fileExtension);
+        file = fileChooser->chooseFileToSave(
+            "Choose output file location...",
+            presetFolder.getNonexistentChildFile("New Preset", fileExtension, true), "*" + fileExtension);
 
     if (file == juce::File() || file.isDirectory())
         return false;

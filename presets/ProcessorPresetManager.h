@@ -12,7 +12,8 @@ class ProcessorPresetManager
 {
 public:
     /** Creates the preset folder and Default.rcp when missing, and names the state "Default". */
-    ProcessorPresetManager(juce::AudioProcessor& processor, juce::AudioProcessorValueTreeState& valueTreeState);
+    ProcessorPresetManager(juce::AudioProcessor& processor,
+                           juce::AudioProcessorValueTreeState& valueTreeState);
 
     /** Names the state after the file and writes it there, asking for a file when none is given.
         Returns false, with the state as it was, when cancelled or when the file could not be written. */
@@ -21,14 +22,14 @@ public:
     juce::AudioProcessor& processor;
     juce::AudioProcessorValueTreeState& valueTreeState;
 
-    const juce::Identifier presetModifiedId { "Preset_Has_Been_Modified" };
-    const juce::Identifier currentPresetId { "Current_Selected_Preset" };
+    const juce::Identifier presetModifiedId{"Preset_Has_Been_Modified"};
+    const juce::Identifier currentPresetId{"Current_Selected_Preset"};
 
     /** The files of the preset menu's items, in item order; filled by the preset box. */
     juce::Array<juce::File> presetFiles;
 
     const juce::File presetFolder;
-    const juce::String fileExtension { ".rcp" };
+    const juce::String fileExtension{".rcp"};
 
     /** Answers the save and open dialogs. */
     std::unique_ptr<PresetFileChooser> fileChooser = std::make_unique<PresetFileChooser>();

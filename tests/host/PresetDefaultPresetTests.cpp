@@ -7,7 +7,7 @@
 
 namespace
 {
-const char* const formats[] = { BRIMWELL_VST3_PATH, BRIMWELL_LV2_PATH };
+const char* const formats[] = {BRIMWELL_VST3_PATH, BRIMWELL_LV2_PATH};
 
 juce::File defaultPresetIn(const ScopedTemporaryHome& home)
 {
@@ -25,9 +25,9 @@ std::unique_ptr<HostedPlugin> loadPlugin(const char* path)
 TEST(PresetsInAHost, EachFormatCreatesTheDefaultPresetInAnEmptyHome)
 {
     const std::map<juce::String, double> defaults = {
-        { "boostKnob", 0.0 },      { "driveKnob", 0.3 },       { "drymixKnob", 100.0 }, { "hpKnob", 20.0 },
-        { "intrimKnob", 0.0 },     { "linkOnOfFButton", 0.0 }, { "lpKnob", 20000.0 },   { "outputKnob", 1.0 },
-        { "outtrimKnob", 0.0 },    { "poweRButton", 0.0 },     { "ultraXButton", 1.0 },
+        {"boostKnob", 0.0},   {"driveKnob", 0.3},       {"drymixKnob", 100.0}, {"hpKnob", 20.0},
+        {"intrimKnob", 0.0},  {"linkOnOfFButton", 0.0}, {"lpKnob", 20000.0},   {"outputKnob", 1.0},
+        {"outtrimKnob", 0.0}, {"poweRButton", 0.0},     {"ultraXButton", 1.0},
     };
 
     std::vector<juce::MemoryBlock> written;

@@ -95,11 +95,13 @@ TEST_F(PresetBoxTest, TheMenuListsSubFoldersFirstThenThePresetsSorted)
         juce::StringArray files;
     };
     const Case cases[] = {
-        { { "z.rcp", "B/y.rcp", "A/x.rcp" }, "A[x#1] B[y#2] z#3", { "A/x.rcp", "B/y.rcp", "z.rcp" } },
-        { { "b.rcp", "A.rcp", "c.RCP" }, "A#1 b#2 c#3", { "A.rcp", "b.rcp", "c.RCP" } },
-        { { "Bank.rcp/inner.rcp", "a.rcp" }, "a#1 Bank#2", { "a.rcp", "Bank.rcp" } },
-        { { "Empty/", "p.rcp", "notes.txt", "Deep/Er/q.rcp" }, "Deep[Er[q#1]] Empty![] p#2", { "Deep/Er/q.rcp", "p.rcp" } },
-        { {}, "", {} },
+        {{"z.rcp", "B/y.rcp", "A/x.rcp"}, "A[x#1] B[y#2] z#3", {"A/x.rcp", "B/y.rcp", "z.rcp"}},
+        {{"b.rcp", "A.rcp", "c.RCP"}, "A#1 b#2 c#3", {"A.rcp", "b.rcp", "c.RCP"}},
+        {{"Bank.rcp/inner.rcp", "a.rcp"}, "a#1 Bank#2", {"a.rcp", "Bank.rcp"}},
+        {{"Empty/", "p.rcp", "notes.txt", "Deep/Er/q.rcp"},
+         "Deep[Er[q#1]] Empty![] p#2",
+         {"Deep/Er/q.rcp", "p.rcp"}},
+        {{}, "", {}},
     };
 
     for (const auto& c : cases)
@@ -120,7 +122,7 @@ TEST_F(PresetBoxTest, TheMenuListsSubFoldersFirstThenThePresetsSorted)
 
 TEST_F(PresetBoxTest, LinksBackIntoTheCurrentPathAreNotFollowedAgain)
 {
-    makeEntries({ "A/x.rcp" });
+    makeEntries({"A/x.rcp"});
     const auto a = presetFolder().getChildFile("A");
     ASSERT_TRUE(presetFolder().createSymbolicLink(a.getChildFile("up"), true));
     ASSERT_TRUE(a.createSymbolicLink(a.getChildFile("self"), true));
@@ -134,7 +136,8 @@ TEST_F(PresetBoxTest, LinksBackIntoTheCurrentPathAreNotFollowedAgain)
 TEST_F(PresetBoxTest, ChoosingAPresetLoadsItsParametersNameAndFlag)
 {
     // 50000 is beyond the low-pass range: the load itself writes the clamped value into the tree.
-    writeFile(presetFolder().getChildFile("Warm.rcp"), presetBytes("Warm", { { "drymixKnob", 50.0 }, { "lpKnob", 50000.0 } }));
+    writeFile(presetFolder().getChildFile("Warm.rcp"),
+              presetBytes("Warm", {{"drymixKnob", 50.0}, {"lpKnob", 50000.0}}));
     setPresetProperties("Other", true);
     makeBox();
 
@@ -151,7 +154,7 @@ TEST_F(PresetBoxTest, ChoosingAPresetLoadsItsParametersNameAndFlag)
 
 TEST_F(PresetBoxTest, AChangeMarksThePresetFromTheNextRefresh)
 {
-    makeEntries({ "a.rcp", "b.rcp", "c.rcp" });
+    makeEntries({"a.rcp", "b.rcp", "c.rcp"});
     makeBox();
     select("b");
 
@@ -172,7 +175,7 @@ TEST_F(PresetBoxTest, AChangeMarksThePresetFromTheNextRefresh)
 
 TEST_F(PresetBoxTest, PreviousAndNextStepThroughTheWholeMenuAndWrapAround)
 {
-    makeEntries({ "A/x.rcp", "B/y.rcp", "z.rcp" });
+    makeEntries({"A/x.rcp", "B/y.rcp", "z.rcp"});
     makeBox();
 
     struct Case
@@ -182,8 +185,8 @@ TEST_F(PresetBoxTest, PreviousAndNextStepThroughTheWholeMenuAndWrapAround)
         juce::String expected;
     };
     const Case cases[] = {
-        { 0, true, "x" }, { 1, true, "y" }, { 2, true, "z" }, { 3, true, "x" },
-        { 0, false, "z" }, { 1, false, "z" }, { 3, false, "y" }, { 2, false, "x" },
+        {0, true, "x"},  {1, true, "y"},  {2, true, "z"},  {3, true, "x"},
+        {0, false, "z"}, {1, false, "z"}, {3, false, "y"}, {2, false, "x"},
     };
 
     for (const auto& c : cases)
@@ -199,7 +202,7 @@ TEST_F(PresetBoxTest, PreviousAndNextStepThroughTheWholeMenuAndWrapAround)
 
 TEST_F(PresetBoxTest, WithOnePresetPreviousAndNextKeepItWithoutReloading)
 {
-    makeEntries({ "only.rcp" });
+    makeEntries({"only.rcp"});
     makeBox();
     select("only");
     changeParameterInTree("drymixKnob", 10.0);
@@ -214,10 +217,10 @@ TEST_F(PresetBoxTest, WithOnePresetPreviousAndNextKeepItWithoutReloading)
 
 TEST_F(PresetBoxTest, WithNoPresetsNextDoesNothingAndPreviousClearsTheName)
 {
-    for (const bool folderExists : { true, false })
+    for (const bool folderExists : {true, false})
     {
         SCOPED_TRACE(folderExists ? "empty folder" : "missing folder");
-        if (! folderExists)
+        if (!folderExists)
             presetFolder().deleteRecursively();
         setPresetProperties("Gone", false);
         makeBox();
@@ -235,7 +238,7 @@ TEST_F(PresetBoxTest, WithNoPresetsNextDoesNothingAndPreviousClearsTheName)
 
 TEST_F(PresetBoxTest, AMissingPresetFileIsAskedForAndAFolderIsNotRead)
 {
-    makeEntries({ "a.rcp", "b.rcp", "Bank.rcp/" });
+    makeEntries({"a.rcp", "b.rcp", "Bank.rcp/"});
     makeBox();
     presetFolder().getChildFile("b.rcp").deleteFile();
     select("a");
@@ -260,7 +263,7 @@ TEST_F(PresetBoxTest, AMissingPresetFileIsAskedForAndAFolderIsNotRead)
 TEST_F(PresetBoxTest, BytesThatAreNoStateChangeNothing)
 {
     writeFile(presetFolder().getChildFile("junk.rcp"), juce::MemoryBlock(1, true));
-    makeEntries({ "a.rcp" });
+    makeEntries({"a.rcp"});
     makeBox();
     select("a");
     const auto before = stateBytes();
@@ -272,11 +275,11 @@ TEST_F(PresetBoxTest, BytesThatAreNoStateChangeNothing)
 
 TEST_F(PresetBoxTest, DeleteRemovesTheSelectedPresetOnly)
 {
-    makeEntries({ "a.rcp", "b.rcp" });
+    makeEntries({"a.rcp", "b.rcp"});
     makeBox();
 
     box->deletePreset();
-    EXPECT_EQ(listedFiles(), (juce::StringArray { "a.rcp", "b.rcp" })) << "nothing selected, nothing deleted";
+    EXPECT_EQ(listedFiles(), (juce::StringArray{"a.rcp", "b.rcp"})) << "nothing selected, nothing deleted";
 
     select("a");
     setPresetProperties("a", true);
@@ -293,7 +296,7 @@ TEST_F(PresetBoxTest, DeleteRemovesTheSelectedPresetOnly)
 
 TEST_F(PresetBoxTest, SaveListsAndSelectsTheNewPresetAndACancelChangesNothing)
 {
-    makeEntries({ "a.rcp" });
+    makeEntries({"a.rcp"});
     makeBox();
     select("a");
     changeParameterInTree("drymixKnob", 42.0);
@@ -320,7 +323,7 @@ TEST_F(PresetBoxTest, SaveListsAndSelectsTheNewPresetAndACancelChangesNothing)
 
 TEST_F(PresetBoxTest, AHostRestoreRebindsTheNameAndTheMark)
 {
-    makeEntries({ "a.rcp", "Host.rcp" });
+    makeEntries({"a.rcp", "Host.rcp"});
     makeBox();
     select("a");
 

@@ -17,7 +17,7 @@ struct Item
 };
 
 /** One popup item drawn over the popup's background, as the framework draws it. */
-juce::Image draw(PresetLookAndFeel& look, const Item& item, juce::Rectangle<int> area = { 0, 0, 300, 30 })
+juce::Image draw(PresetLookAndFeel& look, const Item& item, juce::Rectangle<int> area = {0, 0, 300, 30})
 {
     juce::Image image(juce::Image::ARGB, area.getWidth(), area.getHeight(), true);
     juce::Graphics g(image);
@@ -27,7 +27,10 @@ juce::Image draw(PresetLookAndFeel& look, const Item& item, juce::Rectangle<int>
     return image;
 }
 
-juce::uint32 pixel(const juce::Image& image, int x, int y) { return image.getPixelAt(x, y).getARGB(); }
+juce::uint32 pixel(const juce::Image& image, int x, int y)
+{
+    return image.getPixelAt(x, y).getARGB();
+}
 
 /** Whether any pixel in the columns [left, right), one-pixel border excluded, differs from the colour. */
 bool anyPixelOtherThan(const juce::Image& image, juce::uint32 colour, int left, int right)
@@ -89,8 +92,8 @@ TEST(PresetLookAndFeel, ThePopupIsAtLeast800WideAndAimedRightOfTheBox)
 TEST(PresetLookAndFeel, AHighlightedItemShowsItsTickAndSubMenuArrow)
 {
     PresetLookAndFeel look;
-    const auto plain = draw(look, { false, true, true, false, false });
-    const auto marked = draw(look, { false, true, true, true, true });
+    const auto plain = draw(look, {false, true, true, false, false});
+    const auto marked = draw(look, {false, true, true, true, true});
 
     EXPECT_EQ(pixel(marked, 0, 0), background) << "the highlight leaves a one-pixel border";
     EXPECT_EQ(pixel(marked, 2, 28), highlight);
@@ -124,8 +127,8 @@ TEST(PresetLookAndFeel, ItemTextIsWhiteWhetherActiveOrNot)
     EXPECT_TRUE(sameImage(image, draw(look, inactiveHighlighted))) << "an inactive item is never highlighted";
 
     bool anyWhite = false;
-    for (int x = 18; x < 200 && ! anyWhite; ++x)
-        for (int y = 0; y < 30 && ! anyWhite; ++y)
+    for (int x = 18; x < 200 && !anyWhite; ++x)
+        for (int y = 0; y < 30 && !anyWhite; ++y)
             anyWhite = pixel(image, x, y) == 0xffffffffu;
     EXPECT_TRUE(anyWhite);
 }
@@ -135,7 +138,7 @@ TEST(PresetLookAndFeel, ASeparatorIsOneFaintRowInTheMiddle)
     PresetLookAndFeel look;
     Item separator;
     separator.isSeparator = true;
-    const auto image = draw(look, separator, { 0, 0, 300, 9 });
+    const auto image = draw(look, separator, {0, 0, 300, 9});
 
     EXPECT_NE(pixel(image, 150, 4), background);
     EXPECT_EQ(pixel(image, 150, 4), pixel(image, 5, 4));

@@ -16,7 +16,7 @@ TEST_F(PresetManager, FirstUseCreatesTheFolderAndADefaultPresetHoldingTheDefault
     const auto defaultPreset = presetFolder().getChildFile("Default.rcp");
     ASSERT_TRUE(defaultPreset.existsAsFile());
     EXPECT_EQ(bytesOf(defaultPreset), stateBytes());
-    EXPECT_EQ(fileNamesIn(presetFolder()), juce::StringArray { "Default.rcp" });
+    EXPECT_EQ(fileNamesIn(presetFolder()), juce::StringArray{"Default.rcp"});
 
     const auto tree = decode(bytesOf(defaultPreset));
     EXPECT_EQ(tree.getType().toString(), "Brimwell");
@@ -44,7 +44,7 @@ TEST_F(PresetManager, AFolderNamedLikeTheDefaultPresetIsLeftAlone)
     makeProcessor();
 
     EXPECT_TRUE(folder.isDirectory());
-    EXPECT_EQ(fileNamesIn(presetFolder()), juce::StringArray { "Default.rcp" });
+    EXPECT_EQ(fileNamesIn(presetFolder()), juce::StringArray{"Default.rcp"});
     EXPECT_EQ(presetName(), "Default");
 }
 
@@ -55,7 +55,7 @@ TEST_F(PresetManager, SavingWritesExactlyTheStateUnderTheFileName)
         const char* what;
         juce::String oldContent; // empty: no file yet
     };
-    const Case cases[] = { { "new file", {} }, { "longer old file", juce::String::repeatedString("x", 10000) } };
+    const Case cases[] = {{"new file", {}}, {"longer old file", juce::String::repeatedString("x", 10000)}};
 
     makeProcessor();
     for (const auto& c : cases)
@@ -73,7 +73,7 @@ TEST_F(PresetManager, SavingWritesExactlyTheStateUnderTheFileName)
         EXPECT_EQ(modifiedFlag(), juce::var(false));
         EXPECT_EQ(bytesOf(file), stateBytes());
         EXPECT_EQ(decode(bytesOf(file))["Current_Selected_Preset"].toString(), "Crunch");
-        EXPECT_EQ(fileNamesIn(presetFolder()), (juce::StringArray { "Crunch.rcp", "Default.rcp" }));
+        EXPECT_EQ(fileNamesIn(presetFolder()), (juce::StringArray{"Crunch.rcp", "Default.rcp"}));
     }
 }
 
@@ -82,9 +82,9 @@ TEST_F(PresetManager, TheSaveDialogOffersTheFirstFreeNewPresetName)
     makeProcessor();
     const auto folder = presetFolder();
     const std::pair<juce::StringArray, juce::String> cases[] = {
-        { {}, "New Preset.rcp" },
-        { { "New Preset.rcp" }, "New Preset(2).rcp" },
-        { { "New Preset.rcp", "New Preset(2).rcp" }, "New Preset(3).rcp" },
+        {{}, "New Preset.rcp"},
+        {{"New Preset.rcp"}, "New Preset(2).rcp"},
+        {{"New Preset.rcp", "New Preset(2).rcp"}, "New Preset(3).rcp"},
     };
 
     for (const auto& [existing, offered] : cases)
@@ -112,7 +112,7 @@ TEST_F(PresetManager, SavingToTheChosenFileAndCancellingTheDialog)
     EXPECT_FALSE(manager().savePresetInternal({}, nullptr));
     EXPECT_EQ(presetName(), "Kept");
     EXPECT_EQ(modifiedFlag(), juce::var(true));
-    EXPECT_EQ(fileNamesIn(presetFolder()), juce::StringArray { "Default.rcp" });
+    EXPECT_EQ(fileNamesIn(presetFolder()), juce::StringArray{"Default.rcp"});
 
     chooser->answer = home.path().getChildFile("Elsewhere.rcp");
     EXPECT_TRUE(manager().savePresetInternal({}, nullptr));
@@ -140,14 +140,15 @@ public:
     }
 
 private:
-    rlimit previous {};
+    rlimit previous{};
     void (*previousHandler)(int) = nullptr;
 };
 
 TEST_F(PresetManager, AFailedWriteKeepsTheOldPresetAndTheState)
 {
     makeProcessor();
-    const auto file = writeFile(presetFolder().getChildFile("Old.rcp"), juce::String::repeatedString("old ", 8));
+    const auto file =
+        writeFile(presetFolder().getChildFile("Old.rcp"), juce::String::repeatedString("old ", 8));
     const auto oldBytes = bytesOf(file);
     setPresetProperties("Old", true);
 
@@ -162,7 +163,7 @@ TEST_F(PresetManager, AFailedWriteKeepsTheOldPresetAndTheState)
     EXPECT_EQ(bytesOf(file), oldBytes);
     EXPECT_EQ(presetName(), "Old");
     EXPECT_EQ(modifiedFlag(), juce::var(true));
-    EXPECT_EQ(fileNamesIn(presetFolder()), (juce::StringArray { "Default.rcp", "Old.rcp" }));
+    EXPECT_EQ(fileNamesIn(presetFolder()), (juce::StringArray{"Default.rcp", "Old.rcp"}));
 }
 
 TEST_F(PresetManager, AReadOnlyFolderKeepsItsPresetWhole)

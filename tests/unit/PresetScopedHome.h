@@ -12,8 +12,10 @@ public:
     ScopedTemporaryHome()
         : previous(std::getenv("HOME") != nullptr ? juce::String(std::getenv("HOME")) : juce::String()),
           folder(juce::File::getSpecialLocation(juce::File::tempDirectory)
-                     .getNonexistentChildFile("brimwell-home-" + juce::String::toHexString(juce::Random::getSystemRandom().nextInt64()),
-                                              {}, false))
+                     .getNonexistentChildFile(
+                         "brimwell-home-" +
+                             juce::String::toHexString(juce::Random::getSystemRandom().nextInt64()),
+                         {}, false))
     {
         folder.createDirectory();
         setenv("HOME", folder.getFullPathName().toRawUTF8(), 1);

@@ -21,14 +21,14 @@ public:
     juce::File chooseFileToSave(const juce::String& title, const juce::File& offered,
                                 const juce::String& pattern) override
     {
-        questions.push_back({ title, offered, pattern });
+        questions.push_back({title, offered, pattern});
         return answer;
     }
 
     juce::File chooseFileToOpen(const juce::String& title, const juce::File& folder,
                                 const juce::String& pattern) override
     {
-        questions.push_back({ title, folder, pattern });
+        questions.push_back({title, folder, pattern});
         return answer;
     }
 
@@ -42,7 +42,8 @@ class PresetTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(juce::File::getSpecialLocation(juce::File::userDocumentsDirectory).isAChildOf(home.path()));
+        ASSERT_TRUE(
+            juce::File::getSpecialLocation(juce::File::userDocumentsDirectory).isAChildOf(home.path()));
     }
 
     void makeProcessor()
@@ -110,7 +111,8 @@ protected:
     static juce::StringArray fileNamesIn(const juce::File& folder)
     {
         juce::StringArray names;
-        for (const auto& entry : juce::RangedDirectoryIterator(folder, false, "*", juce::File::findFilesAndDirectories))
+        for (const auto& entry :
+             juce::RangedDirectoryIterator(folder, false, "*", juce::File::findFilesAndDirectories))
             names.add(entry.getFile().getFileName());
         names.sort(true);
         return names;
