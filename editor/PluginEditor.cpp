@@ -115,7 +115,7 @@ ZiruzozodAudioProcessorEditor::ZiruzozodAudioProcessorEditor(
         sizeRules->setSizeLimits(640, 375, CanvasLayout::width, CanvasLayout::height);
     }
 
-    auto* settings = editorSettings.getCommonSettings(true);
+    auto* settings = sizeSettings();
     const double ratio =
         settings != nullptr ? settings->getDoubleValue(sizeRatioKey, defaultSizeRatio) : defaultSizeRatio;
 
@@ -149,6 +149,17 @@ juce::PropertiesFile::Options ZiruzozodAudioProcessorEditor::defaultSettingsOpti
     return options;
 }
 
+juce::PropertiesFile* ZiruzozodAudioProcessorEditor::sizeSettings()
+{
+#if JUCE_LINUX || JUCE_BSD
+    // Here the framework's all-users file is /var/.Brimwell/Brimwell.settings: writable by root
+    // alone, and merely probing it creates it. The user's own file is the one that makes sense.
+    return editorSettings.getUserSettings();
+#else
+    return editorSettings.getCommonSettings(true);
+#endif
+}
+
 void ZiruzozodAudioProcessorEditor::paint(juce::Graphics& g)
 {
     g.setColour(juce::Colours::black);
@@ -160,7 +171,7 @@ void ZiruzozodAudioProcessorEditor::resized()
 {
     const float scale = (float)getWidth() / (float)CanvasLayout::width;
 
-    if (auto* settings = editorSettings.getCommonSettings(true))
+    if (auto* settings = sizeSettings())
         settings->setValue(sizeRatioKey, (double)scale);
 
     const std::pair<juce::Component*, juce::Rectangle<int>> placements[] = {

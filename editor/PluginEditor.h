@@ -34,6 +34,10 @@ class ZiruzozodAudioProcessorEditor : public juce::AudioProcessorEditor
     void resized() override;
 
   private:
+    /** The settings that hold "sizeRatio": the all-users file where it can be written, else
+        the user's (on Linux always the user's). */
+    juce::PropertiesFile* sizeSettings();
+
     using ButtonAttachment = juce::AudioProcessorValueTreeState::ButtonAttachment;
     using SliderAttachment = juce::AudioProcessorValueTreeState::SliderAttachment;
 

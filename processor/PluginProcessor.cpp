@@ -1,5 +1,7 @@
 #include "PluginProcessor.h"
 
+#include "editor/PluginEditor.h"
+
 #include <BinaryData.h>
 
 namespace
@@ -95,7 +97,7 @@ void ZiruzozodAudioProcessor::changeProgramName(int, const juce::String&) {}
 
 juce::AudioProcessorEditor* ZiruzozodAudioProcessor::createEditor()
 {
-    return new juce::GenericAudioProcessorEditor(*this);
+    return new ZiruzozodAudioProcessorEditor(*this);
 }
 
 bool ZiruzozodAudioProcessor::isBusesLayoutSupported(const BusesLayout& layouts) const

@@ -177,3 +177,17 @@ TEST_F(EditorLayout, BackgroundShowsOnlyThePictureAbove2548By1476)
     const auto snapshot = editor.createComponentSnapshot({100, 1300, 400, 100}, true, 1.0f);
     EXPECT_TRUE(samePixels(snapshot, background.getClippedImage({100, 1300, 400, 100})));
 }
+
+#if JUCE_LINUX
+TEST_F(EditorLayout, ThePlugInsEditorRemembersItsSizeInTheUsersHome)
+{
+    // The framework's all-users file on Linux would be in /var, writable by root alone.
+    std::unique_ptr<juce::AudioProcessorEditor> editor(processor->createEditor());
+    editor->setSize(1280, 750);
+    editor.reset();
+    EXPECT_TRUE(folder.getChildFile(".Brimwell/Brimwell.settings").existsAsFile());
+
+    editor.reset(processor->createEditor());
+    EXPECT_EQ(editor->getWidth(), 1280);
+}
+#endif

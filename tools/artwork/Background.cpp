@@ -115,6 +115,27 @@ void recess(juce::Graphics& g, Rectangle<float> area, float corner, Colour fill)
     g.fillRoundedRectangle(area, corner);
 }
 
+// Brushed steel: every row carries its own streaks, a few shades lighter or darker for a
+// random stretch; they run along the rows, which also keeps the picture small.
+void brushMetal(juce::Image& image, int seed, int strength)
+{
+    juce::Random random(seed);
+    juce::Image::BitmapData pixels(image, juce::Image::BitmapData::readWrite);
+    for (int y = 0; y < pixels.height; ++y)
+    {
+        int shade = random.nextInt(2 * strength + 1) - strength;
+        for (int x = 0; x < pixels.width; ++x)
+        {
+            if (random.nextInt(48) == 0)
+                shade = juce::jlimit(-strength, strength, shade + random.nextInt(5) - 2);
+            auto* p = reinterpret_cast<juce::PixelARGB*>(pixels.getPixelPointer(x, y));
+            const auto shift = [shade](juce::uint8 v)
+            { return (juce::uint8)juce::jlimit(0, 255, (int)v + shade); };
+            p->setARGB(p->getAlpha(), shift(p->getRed()), shift(p->getGreen()), shift(p->getBlue()));
+        }
+    }
+}
+
 void paintPanel(juce::Graphics& g, Engraver& e)
 {
     const auto canvas = Rectangle<float>((float)CanvasLayout::width, (float)CanvasLayout::height);
@@ -154,7 +175,7 @@ void paintHeader(juce::Graphics& g, Engraver& e)
         {CanvasLayout::deleteButton, "DELETE"},
     };
     for (const auto& [area, name] : buttons)
-        e.textAt(name, {area.toFloat().getCentreX(), 124.0f}, 17.0f, Palette::inkDim);
+        e.textAt(name, {area.toFloat().getCentreX(), 124.0f}, 16.0f, Palette::inkDim, 0.04f);
 }
 
 void paintBrand(juce::Graphics& g, Engraver& e)
@@ -245,16 +266,16 @@ void paintKnobLegends(Engraver& e)
     e.textAt("BOOST", centreOf(CanvasLayout::boostKnob).translated(0.0f, 262.0f), 38.0f);
 
     const Scale trim{25, 4, CL{"-12", "", "", "0", "", "", "+12"}};
-    engraveScale(e, CanvasLayout::intrimKnob, trim, 21.0f);
+    engraveScale(e, CanvasLayout::intrimKnob, trim, 23.0f);
     e.textAt("INPUT ADJ", centreOf(CanvasLayout::intrimKnob).translated(0.0f, -172.0f), 30.0f);
-    engraveScale(e, CanvasLayout::outtrimKnob, trim, 21.0f);
+    engraveScale(e, CanvasLayout::outtrimKnob, trim, 23.0f);
     e.textAt("OUTPUT ADJ", centreOf(CanvasLayout::outtrimKnob).translated(0.0f, -172.0f), 30.0f);
-    engraveScale(e, CanvasLayout::drymixKnob, {21, 5, CL{"0", "25", "50", "75", "100"}}, 21.0f);
+    engraveScale(e, CanvasLayout::drymixKnob, {21, 5, CL{"0", "25", "50", "75", "100"}}, 23.0f);
     e.textAt("DRY MIX", centreOf(CanvasLayout::drymixKnob).translated(0.0f, -168.0f), 30.0f);
 
-    engraveScale(e, CanvasLayout::hpKnob, {11, 10, CL{"20", "500"}}, 19.0f);
+    engraveScale(e, CanvasLayout::hpKnob, {11, 10, CL{"20", "500"}}, 21.0f);
     e.textAt("HIGH PASS", centreOf(CanvasLayout::hpKnob).translated(0.0f, -122.0f), 28.0f);
-    engraveScale(e, CanvasLayout::lpKnob, {11, 10, CL{"2k", "20k"}}, 19.0f);
+    engraveScale(e, CanvasLayout::lpKnob, {11, 10, CL{"2k", "20k"}}, 21.0f);
     e.textAt("LOW PASS", centreOf(CanvasLayout::lpKnob).translated(0.0f, 124.0f), 28.0f);
 }
 
@@ -268,22 +289,6 @@ void paintToggleLegends(Engraver& e)
 }
 } // namespace
 
-void addGrain(juce::Image& image, Rectangle<int> area, int seed, int strength)
-{
-    juce::Random random(seed);
-    juce::Image::BitmapData pixels(image, area.getX(), area.getY(), area.getWidth(), area.getHeight(),
-                                   juce::Image::BitmapData::readWrite);
-    for (int y = 0; y < pixels.height; ++y)
-        for (int x = 0; x < pixels.width; ++x)
-        {
-            auto* p = reinterpret_cast<juce::PixelARGB*>(pixels.getPixelPointer(x, y));
-            const int delta = random.nextInt(2 * strength + 1) - strength;
-            const auto shift = [delta](juce::uint8 v)
-            { return (juce::uint8)juce::jlimit(0, 255, (int)v + delta); };
-            p->setARGB(p->getAlpha(), shift(p->getRed()), shift(p->getGreen()), shift(p->getBlue()));
-        }
-}
-
 juce::Image paintBackground(juce::Typeface::Ptr engravingFont)
 {
     juce::Image picture(juce::Image::ARGB, CanvasLayout::width, CanvasLayout::height, true);
@@ -294,7 +299,7 @@ juce::Image paintBackground(juce::Typeface::Ptr engravingFont)
                                                (float)CanvasLayout::height, false));
         g.fillAll();
     }
-    addGrain(picture, picture.getBounds(), 1500, 5);
+    brushMetal(picture, 1500, 6);
 
     juce::Graphics g(picture);
     // Drawn in canvas units: the editor stretches only the picture's top-left 2548 x 1476

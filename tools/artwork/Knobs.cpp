@@ -124,14 +124,18 @@ juce::Path chickenHeadOutline(Point<float> centre, float radius, float angle)
 
 void paintChickenHeadFrame(juce::Graphics& g, Point<float> centre, float radius, float angle)
 {
-    // Round base under the pointer.
+    // Skirted base under the pointer, lit from the top left like the other knobs.
+    const auto baseArea = juce::Rectangle<float>(radius * 1.3f, radius * 1.3f).withCentre(centre);
     juce::Path base;
-    base.addEllipse(juce::Rectangle<float>(radius * 1.1f, radius * 1.1f).withCentre(centre));
+    base.addEllipse(baseArea);
     juce::DropShadow(juce::Colours::black.withAlpha(0.7f), juce::roundToInt(radius * 0.12f),
                      {0, juce::roundToInt(radius * 0.07f)})
         .drawForPath(g, base);
-    g.setColour(Palette::bakelite);
+    g.setGradientFill(juce::ColourGradient(Colour(0xff3a3834), baseArea.getTopLeft(), Palette::bakelite,
+                                           baseArea.getBottomRight(), false));
     g.fillPath(base);
+    g.setColour(juce::Colours::white.withAlpha(0.14f));
+    g.drawEllipse(baseArea.reduced(1.5f), 2.0f);
 
     const auto head = chickenHeadOutline(centre, radius, angle);
     juce::DropShadow(juce::Colours::black.withAlpha(0.8f), juce::roundToInt(radius * 0.1f),

@@ -47,7 +47,4 @@ juce::Image paintToggle(int width, int height, juce::Colour lamp);
 
 /** Knob pointer angle for frame k of n, clockwise from straight up. */
 float knobAngle(int frame, int frames);
-
-/** Fills an image with the panel's painted-metal grain, seeded so every build matches. */
-void addGrain(juce::Image& image, juce::Rectangle<int> area, int seed, int strength);
 } // namespace Painting
