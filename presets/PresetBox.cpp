@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
 
 namespace
 {
@@ -63,10 +64,11 @@ void PresetBox::addFolder(juce::PopupMenu& menu, const juce::File& folder, juce:
     for (const auto& entry :
          juce::RangedDirectoryIterator(folder, false, "*", juce::File::findFilesAndDirectories))
     {
-        if (entry.getFile().getFileName().endsWithIgnoreCase(fileExtension))
-            presets.add(entry.getFile());
+        const auto& file = entry.getFile();
+        if (file.getFileName().endsWithIgnoreCase(fileExtension))
+            presets.add(file);
         else if (entry.isDirectory())
-            subFolders.add(entry.getFile());
+            subFolders.add(file);
     }
 
     sortIgnoringCase(subFolders);
@@ -113,8 +115,10 @@ void PresetBox::loadSelectedPreset()
     if (!file.exists())
         file = manager.fileChooser->chooseFileToOpen("Choose preset...", presetFolder, "*" + fileExtension);
 
+    // The processor takes the size as an int.
     juce::MemoryBlock bytes;
-    if (!file.existsAsFile() || !file.loadFileAsData(bytes))
+    if (!file.existsAsFile() || file.getSize() > std::numeric_limits<int>::max() ||
+        !file.loadFileAsData(bytes))
         return;
 
     manager.processor.setStateInformation(bytes.getData(), (int) bytes.getSize());
