@@ -7,7 +7,8 @@ app="${BRIMWELL_BUILD_DIR:?}/Brimwell_artefacts/Release/Standalone/Brimwell"
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 export HOME="$work/home"; mkdir -p "$HOME"
 
-# A small X client that moves the pointer and counts pixels of the bubble's text colour.
+# A small X client: finds the app's window, moves the pointer, counts pixels of the bubble's
+# text colour.
 cat > "$work/pointer.c" <<'C'
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -19,6 +20,21 @@ int main(int argc, char** argv)
     Display* d = XOpenDisplay(NULL);
     if (!d) return 2;
     Window root = DefaultRootWindow(d);
+    if (strcmp(argv[1], "find") == 0) {
+        Window parent, *children = NULL;
+        unsigned n = 0;
+        XQueryTree(d, root, &root, &parent, &children, &n);
+        for (unsigned i = 0; i < n; ++i) {
+            XTextProperty name;
+            XWindowAttributes a;
+            if (XGetWMName(d, children[i], &name) && name.value
+                && strcmp((const char*) name.value, argv[2]) == 0
+                && XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable)
+                printf("%d %d %d %d\n", a.width, a.height, a.x, a.y);
+        }
+        XCloseDisplay(d);
+        return 0;
+    }
     int x = atoi(argv[2]), y = atoi(argv[3]);
     if (strcmp(argv[1], "move") == 0) {
         XWarpPointer(d, None, root, 0, 0, 0, 0, x, y);
@@ -49,8 +65,8 @@ pid=$!
 # The window first maps small, then takes the editor's size.
 width=0; height=0
 for _ in $(seq 100); do
-    geometry=$(xwininfo -root -tree | grep -oP '"Brimwell": \("Brimwell" "Brimwell"\)\s+\K\d+x\d+\+\d+\+\d+' || true)
-    [[ -n "$geometry" ]] && read -r width height left top < <(tr 'x+' '  ' <<< "$geometry")
+    geometry=$("$pointer" find Brimwell | head -1)
+    [[ -n "$geometry" ]] && read -r width height left top <<< "$geometry"
     (( width >= 896 && height >= 525 )) && break
     sleep 0.2
 done

@@ -167,15 +167,6 @@ void paintHeader(juce::Graphics& g, Engraver& e)
     recess(g, {930.0f, 12.0f, 890.0f, 134.0f}, 10.0f, Palette::panelDark);
     recess(g, CanvasLayout::presetBox.toFloat().reduced(4.0f, 10.0f), 6.0f, Palette::recess);
     e.text("PRESET", {760.0f, 50.0f, 160.0f, 40.0f}, 26.0f, juce::Justification::centredRight);
-
-    const std::pair<Rectangle<int>, const char*> buttons[] = {
-        {CanvasLayout::previousPresetButton, "PREV"},
-        {CanvasLayout::nextPresetButton, "NEXT"},
-        {CanvasLayout::saveButton, "SAVE"},
-        {CanvasLayout::deleteButton, "DELETE"},
-    };
-    for (const auto& [area, name] : buttons)
-        e.textAt(name, {area.toFloat().getCentreX(), 124.0f}, 16.0f, Palette::inkDim, 0.04f);
 }
 
 void paintBrand(juce::Graphics& g, Engraver& e)
@@ -222,8 +213,8 @@ void paintNameplate(juce::Graphics& g, Engraver& e)
         screw(g, c, 6.0f, c.x * 0.01f);
     e.text("BW-1", plate.withHeight(100.0f).translated(0.0f, 14.0f), 64.0f, juce::Justification::centred,
            Colour(0xff2a2824), 0.1f);
-    e.text("NEURAL DRIVE UNIT", plate.withTrimmedTop(92.0f).withHeight(34.0f), 19.0f,
-           juce::Justification::centred, Colour(0xff2a2824), 0.3f);
+    e.text("NEURAL DRIVE UNIT", plate.withTrimmedTop(92.0f).withHeight(34.0f), 17.0f,
+           juce::Justification::centred, Colour(0xff2a2824), 0.2f);
 }
 
 void paintMeters(juce::Graphics& g, Engraver& e)
@@ -246,7 +237,7 @@ void paintMeters(juce::Graphics& g, Engraver& e)
         g.setColour(Palette::ink);
         g.drawLine(832.0f, y, 848.0f, y, 2.5f);
         g.drawLine(750.0f, y, 764.0f, y, 2.5f);
-        e.text(db == 0 ? "0" : juce::String(db), {690.0f, y - 12.0f, 54.0f, 24.0f}, 20.0f,
+        e.text(db == 0 ? "0" : juce::String(db), {690.0f, y - 14.0f, 56.0f, 28.0f}, 24.0f,
                juce::Justification::centredRight, Palette::ink, 0.0f);
     }
     e.text("dB", {690.0f, 760.0f, 54.0f, 24.0f}, 18.0f, juce::Justification::centredRight, Palette::inkDim,
@@ -276,7 +267,7 @@ void paintKnobLegends(Engraver& e)
     engraveScale(e, CanvasLayout::hpKnob, {11, 10, CL{"20", "500"}}, 21.0f);
     e.textAt("HIGH PASS", centreOf(CanvasLayout::hpKnob).translated(0.0f, -122.0f), 28.0f);
     engraveScale(e, CanvasLayout::lpKnob, {11, 10, CL{"2k", "20k"}}, 21.0f);
-    e.textAt("LOW PASS", centreOf(CanvasLayout::lpKnob).translated(0.0f, 124.0f), 28.0f);
+    e.textAt("LOW PASS", centreOf(CanvasLayout::lpKnob).translated(0.0f, 134.0f), 28.0f);
 }
 
 void paintToggleLegends(Engraver& e)

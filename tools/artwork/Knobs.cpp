@@ -92,8 +92,8 @@ void paintCappedFrame(juce::Graphics& g, const juce::Image& body, Point<float> c
 
     // Painted line on the skirt, engraved line on the cap: the position reads from both.
     g.setColour(Palette::ink);
-    g.drawLine({onCircle(centre, radius * 0.86f, angle), onCircle(centre, radius * 0.99f, angle)},
-               radius * 0.07f);
+    g.drawLine({onCircle(centre, radius * 0.7f, angle), onCircle(centre, radius * 0.99f, angle)},
+               radius * 0.06f);
     juce::Path line;
     line.startNewSubPath(onCircle(centre, radius * 0.14f, angle));
     line.lineTo(onCircle(centre, radius * 0.56f, angle));
