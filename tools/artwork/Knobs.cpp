@@ -22,12 +22,14 @@ void paintSpunCap(juce::Graphics& g, Point<float> centre, float radius, int seed
                                            area.getBottomRight(), false));
     g.fillEllipse(area);
 
-    juce::Random random(seed);
-    for (float r = radius; r > 1.0f; r -= 1.3f)
+    // Two beating ripples rather than noise: the look of a lathe's rings, and frames that compress.
+    const float phase = (float)(seed % 7);
+    for (float r = radius; r > 1.0f; r -= 2.0f)
     {
-        g.setColour((random.nextBool() ? juce::Colours::white : juce::Colours::black)
-                        .withAlpha(0.04f + 0.05f * random.nextFloat()));
-        g.drawEllipse(juce::Rectangle<float>(r * 2.0f, r * 2.0f).withCentre(centre), 0.9f);
+        const float ripple = std::sin(r * 0.9f + phase) + 0.6f * std::sin(r * 0.23f);
+        g.setColour((ripple > 0.0f ? juce::Colours::white : juce::Colours::black)
+                        .withAlpha(0.05f * std::abs(ripple)));
+        g.drawEllipse(juce::Rectangle<float>(r * 2.0f, r * 2.0f).withCentre(centre), 1.2f);
     }
 
     // The sheen of spun metal: two opposite bright wedges.
