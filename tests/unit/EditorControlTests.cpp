@@ -124,13 +124,31 @@ TEST_F(EditorControls, MetersShowTheFrameAboveTheirLevel)
     }
 }
 
-TEST_F(EditorControls, AMeterWithoutAStripDrawsNothing)
+TEST_F(EditorControls, ControlsWithoutAPictureDrawNothing)
 {
+    const auto drawsNothing = [](juce::Component& c)
+    {
+        c.setSize(60, 60);
+        return samePixels(c.createComponentSnapshot(c.getLocalBounds(), true, 1.0f),
+                          juce::Image(juce::Image::ARGB, 60, 60, true));
+    };
+
     std::atomic<float> level{0.5f};
     FilmStripComponent meter(level, 1.0f);
-    meter.setSize(51, 403);
-    const auto snapshot = meter.createComponentSnapshot(meter.getLocalBounds(), true, 1.0f);
-    EXPECT_TRUE(samePixels(snapshot, juce::Image(juce::Image::ARGB, 51, 403, true)));
+    EXPECT_TRUE(drawsNothing(meter));
+
+    const char notAPicture[] = "not a picture";
+    FilmStripKnobLook look(notAPicture, (int)sizeof(notAPicture), 60, 60, 64);
+    juce::Slider knob(juce::Slider::RotaryVerticalDrag, juce::Slider::NoTextBox);
+    knob.setLookAndFeel(&look);
+    knob.setValue(0.5);
+    EXPECT_TRUE(drawsNothing(knob));
+    knob.setLookAndFeel(nullptr);
+
+    ZovidOziziveSimpleButton button("Save Button");
+    Retrotogglebutton toggle("powerButton");
+    EXPECT_TRUE(drawsNothing(button));
+    EXPECT_TRUE(drawsNothing(toggle));
 }
 
 TEST_F(EditorControls, PresetButtonsShowThePressedHalfOnlyWhileHeldDown)
