@@ -80,8 +80,11 @@ knobX=$(( left + 756 )); knobY=$(( top + 200 ))
 area="$(( left + 790 )) $(( top + 100 )) 100 160"
 before=$("$pointer" count $area)
 "$pointer" move "$knobX" "$knobY"
-sleep 1.5
-after=$("$pointer" count $area)
+for _ in $(seq 50); do
+    sleep 0.2
+    after=$("$pointer" count $area)
+    (( after > before + 20 )) && break
+done
 echo "bubble text pixels: $before before, $after with the pointer on the knob"
 (( after > before + 20 )) || { echo "FAIL: no value bubble beside the knob"; kill "$pid"; exit 1; }
 
