@@ -2,6 +2,10 @@
 
 #include "editor/PluginEditor.h"
 
+#include "processor/ChainFormulas.h"
+#include "processor/FiniteSamples.h"
+#include "processor/NetworkChoice.h"
+
 #include <BinaryData.h>
 
 namespace
@@ -109,24 +113,311 @@ bool ZiruzozodAudioProcessor::isBusesLayoutSupported(const BusesLayout& layouts)
 }
 
 //==============================================================================
-void ZiruzozodAudioProcessor::prepareToPlay(double, int)
+void ZiruzozodAudioProcessor::prepareToPlay(double sampleRate, int maximumExpectedSamplesPerBlock)
 {
+    const int numChannels = getTotalNumOutputChannels();
+    const int largestBlock = juce::jmax(1, maximumExpectedSamplesPerBlock);
+    const juce::dsp::ProcessSpec spec { sampleRate, (juce::uint32) largestBlock, (juce::uint32) numChannels };
+    preparedRate = sampleRate;
+
+    // Fixed 20 Hz high-pass and 20 kHz low-pass, into the coefficients their filters share.
+    using Designs = juce::dsp::IIR::ArrayCoefficients<float>;
+    *dcHighPass.state = Designs::makeHighPass(sampleRate, 20.0f);
+    *ultrasonicLowPass.state =
+        Designs::makeLowPass(sampleRate, juce::jmin(20000.0f, ChainFormulas::lowPassLimit(sampleRate)));
+    dcHighPass.prepare(spec);
+    ultrasonicLowPass.prepare(spec);
+
+    const auto* ultraModeValue = apvts->getRawParameterValue("ultraXButton");
+    const bool ultraMode = ultraModeValue != nullptr && ultraModeValue->load() != 0.0f;
+    if (const auto choice = NetworkChoice::atPreparation(sampleRate, ultraMode, boostParameter->load()))
+    {
+        const auto k = (size_t) choice->networkIndex;
+        oversamplingOrder = choice->oversamplingOrder;
+        nextModelLeft = currentModelLeft = &modelsLeft[k];
+        nextModelRight = currentModelRight = &modelsRight[k];
+        modelIsConditioned = modelsLeft[k].input_size >= 2;
+        modelFadeCounter.store(0);
+        modelReady = true;
+    }
+
+    auto makeOversampler = [&]
+    {
+        auto oversampler = std::make_unique<juce::dsp::Oversampling<float>>(
+            (size_t) numChannels, (size_t) oversamplingOrder,
+            juce::dsp::Oversampling<float>::filterHalfBandPolyphaseIIR, true, false);
+        oversampler->initProcessing((size_t) largestBlock);
+        return oversampler;
+    };
+    wetOversampler = makeOversampler();
+    dryOversampler = makeOversampler();
+
+    // The first-order filters keep the coefficient objects they were built with; each block
+    // rewrites their values in place (Part 2.104 makes new ones per block).
+    preHighPassLeft.reset();
+    preHighPassRight.reset();
+    postLowPassLeft.reset();
+    postLowPassRight.reset();
+
+    if (levelFollowerLeft == nullptr)
+        levelFollowerLeft = std::make_unique<LevelFollower>();
+    if (levelFollowerRight == nullptr)
+        levelFollowerRight = std::make_unique<LevelFollower>();
+    levelFollowerLeft->prepare(sampleRate);
+    levelFollowerRight->prepare(sampleRate);
+
+    for (auto* gain : { &inputGain, &driveGain, &outputGain, &dryGain, &wetGain, &makeupGain })
+    {
+        gain->prepare(spec);
+        gain->setRampDurationSeconds(0.5);
+    }
+
+    for (auto* model : { currentModelLeft, currentModelRight })
+        if (model != nullptr)
+            model->reset();
+
+    dryCopy.setSize(numChannels, largestBlock, false, false, true);
+    preparedBlockSize = largestBlock;
+    preparedChannels = numChannels;
+
+    setLatencySamples((int) wetOversampler->getLatencyInSamples());
     isPrepared = true;
+    modelFadeCounter.store(ModelFade::preparationFadeIn);
 }
 
 void ZiruzozodAudioProcessor::releaseResources()
 {
+    dcHighPass.reset();
+    ultrasonicLowPass.reset();
+    postLowPassLeft.reset();
+    postLowPassRight.reset();
+    preHighPassLeft.reset();
+    preHighPassRight.reset();
     isPrepared = false;
 }
 
+//==============================================================================
 void ZiruzozodAudioProcessor::processBlock(juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
+    if (!isPrepared)
+        return;
+
     juce::ScopedNoDenormals noDenormals;
     for (auto ch = getTotalNumInputChannels(); ch < getTotalNumOutputChannels(); ++ch)
         buffer.clear(ch, 0, buffer.getNumSamples());
+
+    const auto parameters = readBlockParameters();
+    if (parameters.power != 0.0f)
+        return;
+
+    chooseNetworks(parameters.boost, parameters.ultraMode);
+    setGainTargets(parameters);
+    setFirstOrderCoefficients(parameters);
+
+    const auto fade = ModelFade::forCounter(modelFadeCounter.load());
+
+    // One segment, unless the host sends more samples than it announced at preparation:
+    // then the chain runs in pieces of the prepared size, and the fade spans the whole block.
+    const int blockLength = buffer.getNumSamples();
+    int start = 0;
+    do
+    {
+        const int length = juce::jmin(preparedBlockSize, blockLength - start);
+        processSegment(buffer, start, length, parameters, fade, blockLength);
+        start += length;
+    } while (start < blockLength);
+
+    if (fade.swapsNetworks)
+        swapInChosenNetworks();
+    if (fade.countsDown)
+        modelFadeCounter.fetch_sub(1);
+}
+
+void ZiruzozodAudioProcessor::processSegment(juce::AudioBuffer<float>& buffer, int start, int numSamples,
+                                             const BlockParameters& parameters, const ModelFade::Step& fade,
+                                             int blockLength) noexcept
+{
+    using Context = juce::dsp::ProcessContextReplacing<float>;
+    const auto numChannels = (size_t) juce::jmin(buffer.getNumChannels(), preparedChannels);
+    auto wet = juce::dsp::AudioBlock<float>(buffer)
+                   .getSubsetChannelBlock(0, numChannels)
+                   .getSubBlock((size_t) start, (size_t) numSamples);
+    auto dry = juce::dsp::AudioBlock<float>(dryCopy)
+                   .getSubsetChannelBlock(0, numChannels)
+                   .getSubBlock(0, (size_t) numSamples);
+
+    FiniteSamples::replaceNonFinite(wet); // non-finite input counts as 0 on both paths
+    dry.copyFrom(wet);
+
+    inputGain.process(Context(wet));
+    driveGain.process(Context(wet));
+    applyFirstOrder(preHighPassLeft, preHighPassRight, wet);
+    applyNetworkStage(wet, dry, parameters);
+    applyFixedFilters(wet);
+    ModelFade::apply(fade, buffer, (int) numChannels, start, numSamples, blockLength);
+    makeupGain.process(Context(wet));
+    wetGain.process(Context(wet));
+    applyFirstOrder(postLowPassLeft, postLowPassRight, wet);
+
+    dryGain.process(Context(dry));
+    wet.add(dry);
+    outputGain.process(Context(wet));
+
+    if (FiniteSamples::replaceNonFinite(wet))
+        clearRecursiveState();
+
+    publishOutputLevels(wet, getTotalNumOutputChannels(), *levelFollowerLeft, *levelFollowerRight, outputLevelLeft,
+                        outputLevelRight);
+}
+
+ZiruzozodAudioProcessor::BlockParameters ZiruzozodAudioProcessor::readBlockParameters() const noexcept
+{
+    return { outputTrimParameter->load(), inputTrimParameter->load(), dryMixParameter->load(),
+             driveParameter->load(),      lowPassParameter->load(),   highPassParameter->load() - 10.0f,
+             boostParameter->load(),      ultraModeParameter->load(), autoGainParameter->load(),
+             powerParameter->load() };
+}
+
+void ZiruzozodAudioProcessor::chooseNetworks(float boost, float ultraMode) noexcept
+{
+    auto choose = [this, boost, ultraMode]
+    {
+        if (const auto k = NetworkChoice::atBlock(preparedRate, ultraMode != 0.0f, boost))
+        {
+            nextModelLeft = &modelsLeft[(size_t) *k];
+            nextModelRight = &modelsRight[(size_t) *k];
+            modelFadeCounter.store(ModelFade::fullFade);
+            modelReady = true;
+        }
+    };
+
+    if (!modelChosenOnce)
+    {
+        choose();
+        modelChosenOnce = true;
+    }
+    if (boost != (float) lastBoost)
+    {
+        choose();
+        lastBoost = (int) boost;
+    }
+}
+
+void ZiruzozodAudioProcessor::swapInChosenNetworks() noexcept
+{
+    currentModelLeft = nextModelLeft;
+    currentModelRight = nextModelRight;
+    dcHighPass.reset();
+    modelIsConditioned = currentModelLeft != nullptr && currentModelLeft->input_size >= 2;
+}
+
+void ZiruzozodAudioProcessor::setGainTargets(const BlockParameters& p) noexcept
+{
+    driveGain.setGainLinear(p.drive);
+    inputGain.setGainLinear(ChainFormulas::decibelsToGain(p.inputTrim));
+    dryGain.setGainLinear(1.0f - p.dryMix / 100.0f);
+    wetGain.setGainLinear(p.dryMix / 100.0f);
+    outputGain.setGainLinear(ChainFormulas::decibelsToGain(p.outputTrim));
+
+    const auto makeupLevel = ChainFormulas::makeupLevelDecibels(p.dryMix, p.boost);
+    makeupGain.setGainLinear(ChainFormulas::decibelsToGain(
+        ChainFormulas::makeupTargetDecibels(makeupLevel, p.autoGain != 0.0f, p.drive)));
+}
+
+void ZiruzozodAudioProcessor::setFirstOrderCoefficients(const BlockParameters& p) noexcept
+{
+    ChainFormulas::setFirstOrderHighPass(*preHighPassLeft.coefficients, preparedRate, p.highPass);
+    ChainFormulas::setFirstOrderHighPass(*preHighPassRight.coefficients, preparedRate, p.highPass);
+    ChainFormulas::setFirstOrderLowPass(*postLowPassLeft.coefficients, preparedRate, p.lowPass);
+    ChainFormulas::setFirstOrderLowPass(*postLowPassRight.coefficients, preparedRate, p.lowPass);
+}
+
+void ZiruzozodAudioProcessor::applyFirstOrder(Filter& left, Filter& right, juce::dsp::AudioBlock<float> block) noexcept
+{
+    if (block.getNumChannels() == 0)
+        return;
+
+    auto* l = block.getChannelPointer(0);
+    if (block.getNumChannels() == 1)
+    {
+        for (size_t i = 0; i < block.getNumSamples(); ++i)
+            l[i] = left.processSample(l[i]);
+        return;
+    }
+
+    auto* r = block.getChannelPointer(1);
+    for (size_t i = 0; i < block.getNumSamples(); ++i)
+    {
+        l[i] = left.processSample(l[i]);
+        r[i] = right.processSample(r[i]);
+    }
+}
+
+void ZiruzozodAudioProcessor::applyNetworkStage(juce::dsp::AudioBlock<float> wet, juce::dsp::AudioBlock<float> dry,
+                                                const BlockParameters& parameters) noexcept
+{
+    if (parameters.ultraMode != 0.0f)
+    {
+        runNetworks(wet, parameters.drive);
+        return;
+    }
+
+    // Ultra Mode off: the network runs inside the oversampler, and the dry copy goes through
+    // the identical oversampler so that both paths keep the same delay.
+    auto upsampled = wetOversampler->processSamplesUp(wet);
+    dryOversampler->processSamplesUp(dry);
+    runNetworks(upsampled, parameters.drive);
+    wetOversampler->processSamplesDown(wet);
+    dryOversampler->processSamplesDown(dry);
+}
+
+void ZiruzozodAudioProcessor::runNetworks(juce::dsp::AudioBlock<float> block, float drive) noexcept
+{
+    if (!modelReady)
+        return;
+
+    const int numSamples = (int) block.getNumSamples();
+    for (size_t ch = 0; ch < juce::jmin((size_t) 2, block.getNumChannels()); ++ch)
+    {
+        auto* model = ch == 0 ? currentModelLeft : currentModelRight;
+        if (model == nullptr)
+            continue;
+
+        auto* samples = block.getChannelPointer(ch);
+        if (modelIsConditioned)
+            model->process(samples, drive, samples, numSamples);
+        else
+            model->process(samples, samples, numSamples);
+    }
+}
+
+void ZiruzozodAudioProcessor::applyFixedFilters(juce::dsp::AudioBlock<float> block) noexcept
+{
+    const juce::dsp::ProcessContextReplacing<float> context(block);
+    dcHighPass.process(context);
+    ultrasonicLowPass.process(context);
+}
+
+void ZiruzozodAudioProcessor::clearRecursiveState() noexcept
+{
+    for (auto* model : { currentModelLeft, currentModelRight })
+        if (model != nullptr)
+            model->reset();
+
+    preHighPassLeft.reset();
+    preHighPassRight.reset();
+    postLowPassLeft.reset();
+    postLowPassRight.reset();
+    dcHighPass.reset();
+    ultrasonicLowPass.reset();
+    wetOversampler->reset();
+    dryOversampler->reset();
 }
 
 //==============================================================================
+// Both run under the parameter state tree's lock, and the bytes carry the values as they are
+// now: copyState flushes the parameters into the tree first (a change from Part 2.102, whose
+// bytes carry the values of the last periodic flush).
 void ZiruzozodAudioProcessor::getStateInformation(juce::MemoryBlock& destData)
 {
     juce::MemoryOutputStream stream(destData, false);
@@ -135,9 +426,31 @@ void ZiruzozodAudioProcessor::getStateInformation(juce::MemoryBlock& destData)
 
 void ZiruzozodAudioProcessor::setStateInformation(const void* data, int sizeInBytes)
 {
+    if (data == nullptr || sizeInBytes <= 0)
+        return;
+
     auto tree = juce::ValueTree::readFromData(data, (size_t) sizeInBytes);
-    if (tree.isValid())
-        apvts->replaceState(tree);
+    if (!tree.isValid())
+        return;
+
+    // A parameter that finds no child keeps its current value (Part 2.102). This framework
+    // version would append an empty child and so reset the parameter to its default; the
+    // child is appended here instead, holding the current value, in the framework's order.
+    juce::StringArray missing;
+    for (auto* parameter : getParameters())
+        if (auto* withId = dynamic_cast<juce::AudioProcessorParameterWithID*>(parameter))
+            if (!tree.getChildWithProperty("id", withId->paramID).isValid())
+                missing.add(withId->paramID);
+    missing.sort(false);
+    for (const auto& id : missing)
+    {
+        juce::ValueTree child("PARAM");
+        child.setProperty("id", id, nullptr);
+        child.setProperty("value", apvts->getRawParameterValue(id)->load(), nullptr);
+        tree.appendChild(child, nullptr);
+    }
+
+    apvts->replaceState(tree);
 }
 
 //==============================================================================

@@ -2,6 +2,8 @@
 
 #include "model/RT_LSTM.h"
 #include "presets/ProcessorPresetManager.h"
+#include "processor/LevelFollower.h"
+#include "processor/ModelFade.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_dsp/juce_dsp.h>
@@ -76,6 +78,8 @@ public:
     std::unique_ptr<ProcessorPresetManager> presetManager;
 
 private:
+    std::unique_ptr<LevelFollower> levelFollowerLeft, levelFollowerRight;
+
     RT_LSTM* currentModelLeft = nullptr;
     RT_LSTM* currentModelRight = nullptr;
     RT_LSTM* nextModelLeft = nullptr;
@@ -102,6 +106,34 @@ private:
     std::atomic<float>* outputTrimParameter = nullptr;
     std::atomic<float>* inputTrimParameter = nullptr;
     std::atomic<float>* dryMixParameter = nullptr;
+
+    // Reserved at preparation so that a block allocates nothing (a change from Part 2.104).
+    juce::AudioBuffer<float> dryCopy;
+    double preparedRate = 44100.0;
+    int preparedBlockSize = 0;
+    int preparedChannels = 0;
+
+    /** The ten parameter values that one block works with, read once at its start. */
+    struct BlockParameters
+    {
+        float outputTrim, inputTrim, dryMix, drive, lowPass, highPass, boost, ultraMode, autoGain, power;
+    };
+
+    BlockParameters readBlockParameters() const noexcept;
+    void chooseNetworks(float boost, float ultraMode) noexcept;
+    void swapInChosenNetworks() noexcept;
+    void setGainTargets(const BlockParameters&) noexcept;
+    void setFirstOrderCoefficients(const BlockParameters&) noexcept;
+    void processSegment(juce::AudioBuffer<float>&, int start, int numSamples, const BlockParameters&,
+                        const ModelFade::Step&, int blockLength) noexcept;
+    static void applyFirstOrder(Filter& left, Filter& right, juce::dsp::AudioBlock<float>) noexcept;
+    void applyNetworkStage(juce::dsp::AudioBlock<float> wet, juce::dsp::AudioBlock<float> dry,
+                           const BlockParameters&) noexcept;
+    void runNetworks(juce::dsp::AudioBlock<float>, float drive) noexcept;
+    void applyFixedFilters(juce::dsp::AudioBlock<float>) noexcept;
+    void clearRecursiveState() noexcept;
+
+    friend struct ProcessorTestProbe; // tests/unit: reads the private state the Parts specify
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(ZiruzozodAudioProcessor)
 };

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <juce_dsp/juce_dsp.h>
+
+/** The arithmetic of the signal chain (Parts 2.103 and 2.104), kept apart so that it can be
+    checked against the Part's formulas. Nothing here allocates. */
+struct ChainFormulas
+{
+    /** 10^(dB × 0.05) in single precision above -100 dB, 0 at or below it. */
+    static float decibelsToGain(float decibels) noexcept;
+
+    /** Makeup offset for a Boost position 0 to 4 (Part 2.104's table), in dB. */
+    static double makeupOffsetDecibels(float boost) noexcept;
+
+    /** Dry Mix / 100 plus the Boost offset, summed in double precision. */
+    static float makeupLevelDecibels(float dryMixPercent, float boost) noexcept;
+
+    /** The makeup gain's target: the level itself with AutoGain on, the level minus the drive
+        in dB (not below -100 dB) with AutoGain off. */
+    static float makeupTargetDecibels(float makeupLevel, bool autoGain, float drive) noexcept;
+
+    /** Highest cut-off given to a low-pass design: just below half the rate. It only bites
+        below 40.8 kHz, where the 20 kHz designs would otherwise be unstable. */
+    static float lowPassLimit(double sampleRate) noexcept;
+
+    /** The framework's first-order designs (b0, b1, a0, a1), assigned in place to the filter's
+        own coefficient object, which keeps its storage. */
+    static void setFirstOrderHighPass(juce::dsp::IIR::Coefficients<float>& target, double sampleRate,
+                                      float frequency) noexcept;
+    static void setFirstOrderLowPass(juce::dsp::IIR::Coefficients<float>& target, double sampleRate,
+                                     float frequency) noexcept;
+};

@@ -1,0 +1,238 @@
+// Host state (Part 2.102, with the change of issue 4) through the built binaries in a JUCE
+// host: save, change and restore; a save right after a parameter change carries the new
+// value; zero bytes and garbage change nothing; out-of-range values are clamped; a missing
+// child is appended.
+//
+// The VST3 host wraps the plug-in's bytes (an XML element per VST3 interface, the component
+// state in base64, followed by the client's private data); the helpers below reach the
+// plug-in's own bytes inside it, so the tests can read and craft them.
+
+#include "HostedPlugin.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+struct Format
+{
+    const char* name;
+    const char* path;
+};
+
+const Format vst3 { "VST3", BRIMWELL_VST3_PATH };
+const Format lv2 { "LV2", BRIMWELL_LV2_PATH };
+
+std::unique_ptr<HostedPlugin> load(const Format& format)
+{
+    juce::String error;
+    auto plugin = HostedPlugin::load(format.path, 48000.0, 256, error);
+    EXPECT_NE(plugin, nullptr) << format.name << ": " << error;
+    if (plugin != nullptr)
+        plugin->prepare(48000.0, 256, 2);
+    return plugin;
+}
+
+/** The value a parameter shows, as a number ("On" and "Off" count as 1 and 0). */
+float shown(HostedPlugin& plugin, const juce::String& id)
+{
+    const auto text = plugin.parameterText(id);
+    if (text == "On")
+        return 1.0f;
+    if (text == "Off")
+        return 0.0f;
+    return text.getFloatValue();
+}
+
+/** Lets the plug-in see the host's parameter changes (LV2 delivers them in run()). */
+void renderOneBlock(HostedPlugin& plugin)
+{
+    juce::AudioBuffer<float> audio(2, 256);
+    audio.clear();
+    plugin.render(audio);
+}
+
+/** The plug-in's bytes inside a VST3 host state, and what surrounds them. */
+struct Vst3State
+{
+    std::unique_ptr<juce::XmlElement> xml;
+    juce::MemoryBlock pluginBytes, clientTail;
+
+    explicit Vst3State(const juce::MemoryBlock& hostState)
+        : xml(juce::AudioProcessor::getXmlFromBinary(hostState.getData(), (int) hostState.getSize()))
+    {
+        if (xml == nullptr || xml->getChildByName("IComponent") == nullptr)
+            return;
+        juce::MemoryBlock component;
+        component.fromBase64Encoding(xml->getChildByName("IComponent")->getAllSubText());
+
+        // The plug-in's bytes are one value tree; the client's private data follows it.
+        const auto tree = juce::ValueTree::readFromData(component.getData(), component.getSize());
+        juce::MemoryOutputStream treeBytes;
+        tree.writeToStream(treeBytes);
+        const auto size = juce::jmin(treeBytes.getDataSize(), component.getSize());
+        pluginBytes.append(component.getData(), size);
+        clientTail.append(static_cast<const char*>(component.getData()) + size, component.getSize() - size);
+    }
+
+    juce::ValueTree tree() const { return juce::ValueTree::readFromData(pluginBytes.getData(), pluginBytes.getSize()); }
+
+    /** A host state whose component carries the given plug-in bytes. */
+    juce::MemoryBlock withPluginBytes(const juce::MemoryBlock& bytes) const
+    {
+        juce::MemoryBlock component(bytes);
+        component.append(clientTail.getData(), clientTail.getSize());
+        juce::XmlElement copy(*xml);
+        copy.getChildByName("IComponent")->deleteAllTextElements();
+        copy.getChildByName("IComponent")->addTextElement(component.toBase64Encoding());
+        juce::MemoryBlock hostState;
+        juce::AudioProcessor::copyXmlToBinary(copy, hostState);
+        return hostState;
+    }
+};
+
+juce::MemoryBlock bytesOf(const juce::ValueTree& tree)
+{
+    juce::MemoryOutputStream out;
+    tree.writeToStream(out);
+    return out.getMemoryBlock();
+}
+
+juce::ValueTree childFor(const juce::ValueTree& root, const juce::String& id)
+{
+    for (const auto& child : root)
+        if (child.getProperty("id").toString() == id)
+            return child;
+    return {};
+}
+} // namespace
+
+TEST(ProcessorHostState, SaveChangeRestoreRoundTripInBothFormats)
+{
+    for (const auto& format : { vst3, lv2 })
+    {
+        SCOPED_TRACE(format.name);
+        auto plugin = load(format);
+        ASSERT_NE(plugin, nullptr);
+        plugin->setParameter("drymixKnob", "37.5");
+        plugin->setParameter("boostKnob", "3");
+        plugin->setParameter("ultraXButton", "Off"); // LV2 reads switches as On and Off
+        plugin->setParameter("lpKnob", "8000");
+        renderOneBlock(*plugin);
+        const auto saved = plugin->saveState();
+        ASSERT_GT(saved.getSize(), 0u);
+
+        plugin->setParameter("drymixKnob", "80");
+        plugin->setParameter("boostKnob", "1");
+        plugin->setParameter("ultraXButton", "On");
+        plugin->setParameter("lpKnob", "3000");
+        renderOneBlock(*plugin);
+        ASSERT_NEAR(shown(*plugin, "drymixKnob"), 80.0f, 1e-3f);
+
+        plugin->restoreState(saved);
+        renderOneBlock(*plugin);
+        EXPECT_NEAR(shown(*plugin, "drymixKnob"), 37.5f, 1e-3f);
+        EXPECT_NEAR(shown(*plugin, "boostKnob"), 3.0f, 1e-3f);
+        EXPECT_NEAR(shown(*plugin, "ultraXButton"), 0.0f, 1e-3f);
+        EXPECT_NEAR(shown(*plugin, "lpKnob"), 8000.0f, 0.05f);
+
+        // And into a new instance.
+        auto other = load(format);
+        ASSERT_NE(other, nullptr);
+        other->restoreState(saved);
+        renderOneBlock(*other);
+        EXPECT_NEAR(shown(*other, "drymixKnob"), 37.5f, 1e-3f);
+        EXPECT_NEAR(shown(*other, "boostKnob"), 3.0f, 1e-3f);
+    }
+}
+
+TEST(ProcessorHostState, BytesAreTheParameterTreeAsTheyStandNow)
+{
+    auto plugin = load(vst3);
+    ASSERT_NE(plugin, nullptr);
+
+    // No message loop runs here, so the tree's periodic flush never does: only a save that
+    // flushes first can carry the new value.
+    plugin->setParameter("drymixKnob", "12.3");
+    const Vst3State state(plugin->saveState());
+    const auto tree = state.tree();
+    ASSERT_TRUE(tree.isValid());
+    EXPECT_EQ(tree.getType().toString(), "Brimwell");
+
+    int params = 0;
+    for (const auto& child : tree)
+    {
+        EXPECT_EQ(child.getType().toString(), "PARAM");
+        EXPECT_TRUE(child.hasProperty("id"));
+        EXPECT_TRUE(child.hasProperty("value"));
+        ++params;
+    }
+    EXPECT_EQ(params, 11);
+    EXPECT_NEAR((double) childFor(tree, "drymixKnob").getProperty("value"), 12.3, 1e-4);
+    EXPECT_NEAR((double) childFor(tree, "lpKnob").getProperty("value"), 20000.0, 1e-3);
+
+    auto other = load(vst3);
+    ASSERT_NE(other, nullptr);
+    other->restoreState(state.withPluginBytes(state.pluginBytes));
+    EXPECT_NEAR(shown(*other, "drymixKnob"), 12.3f, 1e-3f);
+}
+
+TEST(ProcessorHostState, ZeroBytesAndGarbageChangeNothing)
+{
+    auto plugin = load(vst3);
+    ASSERT_NE(plugin, nullptr);
+    plugin->setParameter("hpKnob", "123");
+    plugin->setParameter("boostKnob", "2");
+    const Vst3State state(plugin->saveState());
+    ASSERT_NE(state.xml, nullptr);
+
+    juce::MemoryBlock garbage(300);
+    juce::Random random(11);
+    for (size_t i = 0; i < garbage.getSize(); ++i)
+        garbage[i] = (char) (random.nextInt(255) + 1); // no zero byte: a non-empty first string
+    const char emptyType[] = { 0, 5, 1, 2, 3 };
+    juce::MemoryBlock emptyTypeName(emptyType, sizeof emptyType);
+
+    // Bytes whose first string is empty are no tree: nothing changes at all.
+    plugin->restoreState(state.withPluginBytes(emptyTypeName));
+    EXPECT_NEAR(shown(*plugin, "hpKnob"), 123.0f, 1e-3f);
+    EXPECT_TRUE(Vst3State(plugin->saveState()).tree().isEquivalentTo(state.tree()));
+
+    // Random bytes read as a tree of some other type with no children (the Part accepts any
+    // root type): no parameter finds a child, so every one keeps its value.
+    plugin->restoreState(state.withPluginBytes(garbage));
+    const std::pair<const char*, float> expected[] = {
+        { "hpKnob", 123.0f }, { "boostKnob", 2.0f }, { "lpKnob", 20000.0f }, { "drymixKnob", 100.0f }, { "ultraXButton", 1.0f }
+    };
+    for (const auto& [id, value] : expected)
+        EXPECT_NEAR(shown(*plugin, id), value, 1e-3f) << id;
+
+    // Zero bytes: the client does not even pass them on; a host may still hand them over.
+    plugin->restoreState(state.withPluginBytes({}));
+    EXPECT_NEAR(shown(*plugin, "hpKnob"), 123.0f, 1e-3f);
+}
+
+TEST(ProcessorHostState, OutOfRangeValueIsClampedAndMissingChildIsAppended)
+{
+    auto plugin = load(vst3);
+    ASSERT_NE(plugin, nullptr);
+    plugin->setParameter("hpKnob", "250");
+    const Vst3State state(plugin->saveState());
+
+    auto tree = state.tree().createCopy();
+    childFor(tree, "lpKnob").setProperty("value", 50000.0, nullptr);
+    tree.removeChild(childFor(tree, "hpKnob"), nullptr);
+    childFor(tree, "drymixKnob").setProperty("value", 64.0, nullptr);
+    ASSERT_FALSE(childFor(tree, "hpKnob").isValid());
+
+    plugin->restoreState(state.withPluginBytes(bytesOf(tree)));
+    EXPECT_NEAR(shown(*plugin, "lpKnob"), 20000.0f, 0.05f);
+    EXPECT_NEAR(shown(*plugin, "drymixKnob"), 64.0f, 1e-3f);
+    EXPECT_NEAR(shown(*plugin, "hpKnob"), 250.0f, 1e-3f); // keeps its value
+
+    const auto after = Vst3State(plugin->saveState()).tree();
+    ASSERT_EQ(after.getNumChildren(), 11);
+    const auto appended = after.getChild(after.getNumChildren() - 1);
+    EXPECT_EQ(appended.getProperty("id").toString(), "hpKnob");
+    EXPECT_NEAR((double) appended.getProperty("value"), 250.0, 1e-3);
+    EXPECT_NEAR((double) childFor(after, "lpKnob").getProperty("value"), 20000.0, 1e-3);
+}

@@ -1,0 +1,256 @@
+// The chain's arithmetic (Parts 2.103 and 2.104) against values computed here from the
+// Part's formulas, in double precision, not from the code under test; and the chain's
+// behaviour at its edges (Power, Dry Mix 0, outputKnob, mono).
+
+#include "ProcessorTestProbe.h"
+
+#include "processor/ChainFormulas.h"
+
+namespace
+{
+constexpr double pi = 3.14159265358979323846;
+
+void expectCoefficients(const juce::Array<float>& actual, std::initializer_list<double> expected, const char* what)
+{
+    ASSERT_EQ(actual.size(), (int) expected.size()) << what;
+    int i = 0;
+    for (const double e : expected)
+    {
+        EXPECT_NEAR(actual[i], e, 2e-6 * std::max(1.0, std::abs(e))) << what << " coefficient " << i;
+        ++i;
+    }
+}
+
+std::unique_ptr<ZiruzozodAudioProcessor> afterOneBlock(double rate, const std::map<juce::String, float>& parameters)
+{
+    auto p = makeProcessor(parameters);
+    prepare(*p, rate, 256);
+    long long position = 0;
+    processSignalBlock(*p, 2, 256, position, rate);
+    return p;
+}
+} // namespace
+
+TEST(ProcessorChain, FirstOrderCoefficientsFollowThePartsFormulas)
+{
+    for (const double fs : { 44100.0, 96000.0 })
+        for (const auto& [hp, lp] : { std::pair { 20.0, 20000.0 }, std::pair { 120.0, 8000.0 }, std::pair { 500.0, 2000.0 } })
+        {
+            auto p = afterOneBlock(fs, { { "hpKnob", (float) hp }, { "lpKnob", (float) lp } });
+            ProcessorTestProbe probe { *p };
+
+            // High-pass at High Pass - 10 Hz: b0 = 1/(n+1), b1 = -1/(n+1), a1 = (n-1)/(n+1).
+            const double nh = std::tan(pi * (hp - 10.0) / fs);
+            expectCoefficients(probe.preHighPassLeft(), { 1.0 / (nh + 1.0), -1.0 / (nh + 1.0), (nh - 1.0) / (nh + 1.0) },
+                               "pre high-pass left");
+            expectCoefficients(probe.preHighPassRight(), { 1.0 / (nh + 1.0), -1.0 / (nh + 1.0), (nh - 1.0) / (nh + 1.0) },
+                               "pre high-pass right");
+
+            // Low-pass at Low Pass: b0 = b1 = n/(n+1), a1 = (n-1)/(n+1).
+            const double nl = std::tan(pi * lp / fs);
+            expectCoefficients(probe.postLowPassLeft(), { nl / (nl + 1.0), nl / (nl + 1.0), (nl - 1.0) / (nl + 1.0) },
+                               "post low-pass left");
+            expectCoefficients(probe.postLowPassRight(), { nl / (nl + 1.0), nl / (nl + 1.0), (nl - 1.0) / (nl + 1.0) },
+                               "post low-pass right");
+        }
+}
+
+TEST(ProcessorChain, EachFirstOrderFilterHasItsOwnCoefficients)
+{
+    auto p = afterOneBlock(44100.0, {});
+    ProcessorTestProbe probe { *p };
+    EXPECT_NE(&probe.preHighPassLeft(), &probe.preHighPassRight());
+    EXPECT_NE(&probe.postLowPassLeft(), &probe.postLowPassRight());
+}
+
+TEST(ProcessorChain, FixedFiltersFollowThePartsFormulas)
+{
+    const double root2 = std::sqrt(2.0);
+    for (const double fs : { 44100.0, 96000.0 })
+    {
+        auto p = makeProcessor();
+        prepare(*p, fs, 256);
+        ProcessorTestProbe probe { *p };
+
+        const double n = std::tan(pi * 20.0 / fs);
+        const double c = 1.0 / (1.0 + root2 * n + n * n);
+        expectCoefficients(probe.dcHighPass(), { c, -2.0 * c, c, 2.0 * c * (n * n - 1.0), c * (1.0 - root2 * n + n * n) },
+                           "20 Hz high-pass");
+
+        const double m = 1.0 / std::tan(pi * 20000.0 / fs);
+        const double d = 1.0 / (1.0 + root2 * m + m * m);
+        expectCoefficients(probe.ultrasonicLowPass(),
+                           { d, 2.0 * d, d, 2.0 * d * (1.0 - m * m), d * (1.0 - root2 * m + m * m) }, "20 kHz low-pass");
+    }
+}
+
+TEST(ProcessorChain, DecibelsBecomeGainsWithTheMinus100Floor)
+{
+    EXPECT_NEAR(ChainFormulas::decibelsToGain(-12.0f), std::pow(10.0, -0.6), 1e-7);
+    EXPECT_NEAR(ChainFormulas::decibelsToGain(12.0f), std::pow(10.0, 0.6), 1e-6);
+    EXPECT_EQ(ChainFormulas::decibelsToGain(0.0f), 1.0f);
+    EXPECT_NEAR(ChainFormulas::decibelsToGain(-99.9f), std::pow(10.0, -99.9 * 0.05), 1e-9);
+    EXPECT_EQ(ChainFormulas::decibelsToGain(-100.0f), 0.0f);
+    EXPECT_EQ(ChainFormulas::decibelsToGain(-140.0f), 0.0f);
+
+    // Through the processor: Input Adj and Output Adj of -12 dB give 10^(-0.6).
+    auto p = afterOneBlock(44100.0, { { "intrimKnob", -12.0f }, { "outtrimKnob", -12.0f } });
+    ProcessorTestProbe probe { *p };
+    EXPECT_NEAR(probe.gain("input").getGainLinear(), std::pow(10.0, -0.6), 1e-7);
+    EXPECT_NEAR(probe.gain("output").getGainLinear(), std::pow(10.0, -0.6), 1e-7);
+}
+
+TEST(ProcessorChain, MakeupLevelsOfThePartsTable)
+{
+    const double offsets[] = { -3.407, -4.866, -7.09, -8.956, -11.1136 };
+    for (int boost = 0; boost <= 4; ++boost)
+        for (const float mix : { 0.0f, 50.0f, 100.0f })
+            EXPECT_NEAR(ChainFormulas::makeupLevelDecibels(mix, (float) boost), mix / 100.0 + offsets[boost], 1e-5)
+                << "boost " << boost << " mix " << mix;
+
+    EXPECT_NEAR(ChainFormulas::makeupLevelDecibels(50.0f, 2.0f), -6.59, 1e-5);
+    EXPECT_NEAR(ChainFormulas::makeupLevelDecibels(100.0f, 0.0f), 1.0 - 3.407, 1e-5);
+}
+
+TEST(ProcessorChain, MakeupGainTargetWithAndWithoutAutoGain)
+{
+    struct Case
+    {
+        float mix, boost, autoGain, drive;
+        double expectedDecibels;
+    };
+    const Case cases[] = {
+        { 50.0f, 2.0f, 1.0f, 0.3f, -6.59 },                              // AutoGain on: the level itself
+        { 50.0f, 2.0f, 0.0f, 0.1f, -6.59 + 20.0 },                       // off at Drive 0.1: +20 dB
+        { 100.0f, 0.0f, 0.0f, 1.0f, 1.0 - 3.407 },                       // off at Drive 1: not raised
+        { 100.0f, 4.0f, 0.0f, 0.3f, 1.0 - 11.1136 - 20.0 * std::log10(0.3) }, // off at the default drive
+    };
+    for (const auto& c : cases)
+    {
+        auto p = afterOneBlock(44100.0, { { "drymixKnob", c.mix },
+                                          { "boostKnob", c.boost },
+                                          { "linkOnOfFButton", c.autoGain },
+                                          { "driveKnob", c.drive } });
+        ProcessorTestProbe probe { *p };
+        EXPECT_NEAR(probe.gain("makeup").getGainLinear(), std::pow(10.0, c.expectedDecibels / 20.0),
+                    2e-6 * std::pow(10.0, c.expectedDecibels / 20.0))
+            << "mix " << c.mix << " boost " << c.boost << " autogain " << c.autoGain << " drive " << c.drive;
+        EXPECT_NEAR(probe.gain("dry").getGainLinear(), 1.0 - c.mix / 100.0, 1e-7);
+        EXPECT_NEAR(probe.gain("wet").getGainLinear(), c.mix / 100.0, 1e-7);
+        EXPECT_NEAR(probe.gain("drive").getGainLinear(), c.drive, 1e-7);
+    }
+}
+
+TEST(ProcessorChain, GainsRampOverHalfASecond)
+{
+    for (const double fs : { 44100.0, 96000.0 })
+    {
+        const int rampLength = (int) std::floor(0.5 * fs); // 22050 and 48000 samples
+        auto p = makeProcessor();
+        prepare(*p, fs, 300);
+        ProcessorTestProbe probe { *p };
+        long long position = 0;
+
+        // The first blocks raise the wet gain from 0 (a new stage) to 1.
+        int processed = 0;
+        while (processed + 300 <= rampLength - 1)
+        {
+            processSignalBlock(*p, 2, 300, position, fs);
+            processed += 300;
+        }
+        processSignalBlock(*p, 2, rampLength - 1 - processed, position, fs);
+        EXPECT_TRUE(probe.gain("wet").isSmoothing()) << fs;
+        processSignalBlock(*p, 2, 1, position, fs);
+        EXPECT_FALSE(probe.gain("wet").isSmoothing()) << fs;
+
+        // A Drive change ramps the drive gain over the same length.
+        setParameter(*p, "driveKnob", 0.8f);
+        processSignalBlock(*p, 2, 200, position, fs);
+        EXPECT_TRUE(probe.gain("drive").isSmoothing());
+        for (processed = 200; processed + 300 <= rampLength - 1; processed += 300)
+            processSignalBlock(*p, 2, 300, position, fs);
+        processSignalBlock(*p, 2, rampLength - 1 - processed, position, fs);
+        EXPECT_TRUE(probe.gain("drive").isSmoothing());
+        processSignalBlock(*p, 2, 1, position, fs);
+        EXPECT_FALSE(probe.gain("drive").isSmoothing());
+    }
+}
+
+TEST(ProcessorChain, DryMixZeroGivesTheInputTimesTheOutputTrim)
+{
+    auto p = makeProcessor({ { "drymixKnob", 0.0f }, { "outtrimKnob", -6.0f } });
+    prepare(*p, 48000.0, 480);
+    long long position = 0;
+    for (int block = 0; block < 60; ++block) // past the 0.5 s ramps
+        processSignalBlock(*p, 2, 480, position, 48000.0);
+
+    juce::AudioBuffer<float> block(2, 480);
+    fillSignal(block, position, 48000.0);
+    const auto input = block;
+    juce::MidiBuffer midi;
+    p->processBlock(block, midi);
+    const double gain = std::pow(10.0, -6.0 / 20.0);
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < 480; ++i)
+            ASSERT_NEAR(block.getSample(ch, i), input.getSample(ch, i) * gain, 1e-6) << ch << " " << i;
+}
+
+TEST(ProcessorChain, PowerOnLeavesTheBlockAndTheLevelsAlone)
+{
+    auto p = makeProcessor();
+    prepare(*p, 44100.0, 256);
+    long long position = 0;
+    for (int block = 0; block < 4; ++block)
+        processSignalBlock(*p, 2, 256, position, 44100.0);
+    const float left = p->outputLevelLeft.load(), right = p->outputLevelRight.load();
+    ASSERT_GT(left, 0.0f);
+
+    setParameter(*p, "poweRButton", 1.0f);
+    juce::AudioBuffer<float> block(2, 256);
+    fillSignal(block, position, 44100.0);
+    const auto input = block;
+    juce::MidiBuffer midi;
+    p->processBlock(block, midi);
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < 256; ++i)
+            ASSERT_EQ(block.getSample(ch, i), input.getSample(ch, i));
+    EXPECT_EQ(p->outputLevelLeft.load(), left);
+    EXPECT_EQ(p->outputLevelRight.load(), right);
+}
+
+TEST(ProcessorChain, OutputKnobHasNoEffect)
+{
+    auto a = makeProcessor();
+    auto b = makeProcessor({ { "outputKnob", 0.2f } });
+    prepare(*a, 44100.0, 256);
+    prepare(*b, 44100.0, 256);
+    long long pa = 0, pb = 0;
+    for (int block = 0; block < 20; ++block)
+    {
+        const auto x = processSignalBlock(*a, 2, 256, pa, 44100.0);
+        const auto y = processSignalBlock(*b, 2, 256, pb, 44100.0);
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < 256; ++i)
+                ASSERT_EQ(x.getSample(ch, i), y.getSample(ch, i));
+    }
+}
+
+TEST(ProcessorChain, EveryRateAndPathGivesFiniteAudio)
+{
+    for (const double fs : { 44100.0, 48000.0, 88200.0, 96000.0, 176400.0, 192000.0 })
+        for (const float ultra : { 0.0f, 1.0f })
+            for (const int channels : { 1, 2 })
+            {
+                auto p = makeProcessor({ { "ultraXButton", ultra }, { "boostKnob", 4.0f }, { "driveKnob", 1.0f } });
+                prepare(*p, fs, 512, channels);
+                long long position = 0;
+                float loudest = 0.0f;
+                for (int block = 0; block < 30; ++block)
+                {
+                    const auto out = processSignalBlock(*p, channels, 512, position, fs);
+                    ASSERT_TRUE(allFinite(out)) << fs << " ultra " << ultra << " channels " << channels;
+                    loudest = std::max(loudest, out.getMagnitude(0, 512));
+                }
+                EXPECT_GT(loudest, 1e-6f) << fs << " ultra " << ultra << " channels " << channels;
+            }
+}

@@ -1,0 +1,284 @@
+// Real-time safety and robustness of processBlock (changes from Parts 1.101 and 2.104):
+// no allocation and no lock on the audio thread for any block up to the prepared size, the
+// same audio for a block larger than announced, and recovery from non-finite input.
+//
+// Locks are counted by interposing the POSIX lock functions in this test binary: the
+// framework is linked into it statically, so every critical section, std::mutex or rwlock
+// that the processor or the framework code it calls could take passes through here.
+
+#include "AllocationCounter.h"
+#include "ProcessorTestProbe.h"
+
+#include <dlfcn.h>
+#include <pthread.h>
+
+#include <atomic>
+#include <limits>
+
+namespace
+{
+thread_local bool countingLocks = false;
+thread_local std::size_t locksTaken = 0;
+
+template <typename Fn>
+Fn realFunction(std::atomic<Fn>& cache, const char* name)
+{
+    auto fn = cache.load(std::memory_order_relaxed);
+    if (fn == nullptr)
+    {
+        fn = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
+        cache.store(fn, std::memory_order_relaxed);
+    }
+    return fn;
+}
+
+void noteLock() noexcept
+{
+    if (countingLocks)
+        ++locksTaken;
+}
+
+/** Counts the locks taken on this thread while it lives. */
+struct LockCounter
+{
+    std::size_t start = locksTaken;
+    LockCounter() { countingLocks = true; }
+    ~LockCounter() { countingLocks = false; }
+    std::size_t count() const { return locksTaken - start; }
+};
+} // namespace
+
+extern "C"
+{
+int pthread_mutex_lock(pthread_mutex_t* m)
+{
+    static std::atomic<int (*)(pthread_mutex_t*)> real { nullptr };
+    noteLock();
+    return realFunction(real, "pthread_mutex_lock")(m);
+}
+
+int pthread_mutex_trylock(pthread_mutex_t* m)
+{
+    static std::atomic<int (*)(pthread_mutex_t*)> real { nullptr };
+    noteLock();
+    return realFunction(real, "pthread_mutex_trylock")(m);
+}
+
+int pthread_rwlock_rdlock(pthread_rwlock_t* l)
+{
+    static std::atomic<int (*)(pthread_rwlock_t*)> real { nullptr };
+    noteLock();
+    return realFunction(real, "pthread_rwlock_rdlock")(l);
+}
+
+int pthread_rwlock_wrlock(pthread_rwlock_t* l)
+{
+    static std::atomic<int (*)(pthread_rwlock_t*)> real { nullptr };
+    noteLock();
+    return realFunction(real, "pthread_rwlock_wrlock")(l);
+}
+
+int pthread_spin_lock(pthread_spinlock_t* l)
+{
+    static std::atomic<int (*)(pthread_spinlock_t*)> real { nullptr };
+    noteLock();
+    return realFunction(real, "pthread_spin_lock")(l);
+}
+}
+
+namespace
+{
+struct RealtimeCase
+{
+    double rate;
+    bool ultraMode;
+    int channels;
+};
+
+class ProcessBlockRealtime : public ::testing::TestWithParam<RealtimeCase>
+{
+};
+
+/** Block sizes from 0 to the prepared largest size, in an irregular order. */
+const int blockSizes[] = { 512, 1, 0, 333, 64, 511, 7, 128, 2, 480, 256, 512, 99, 17, 300 };
+} // namespace
+
+TEST(ProcessorRealtime, LockCounterSeesTheFrameworksLocks)
+{
+    juce::CriticalSection lock;
+    std::mutex mutex;
+    LockCounter locks;
+    {
+        const juce::ScopedLock sl(lock);
+    }
+    mutex.lock();
+    mutex.unlock();
+    EXPECT_EQ(locks.count(), 2u);
+}
+
+TEST_P(ProcessBlockRealtime, NoAllocationAndNoLockForAnyBlockUpToThePreparedSize)
+{
+    const auto c = GetParam();
+    auto p = makeProcessor({ { "ultraXButton", c.ultraMode ? 1.0f : 0.0f } });
+    prepare(*p, c.rate, 512, c.channels);
+
+    juce::AudioBuffer<float> buffer(c.channels, 512);
+    juce::MidiBuffer midi;
+    long long position = 0;
+    std::size_t allocations = 0, locks = 0;
+
+    for (int round = 0; round < 12; ++round)
+    {
+        // Parameter moves happen on other threads in a host; here between blocks, uncounted.
+        if (round == 3)
+            setParameter(*p, "boostKnob", 2.0f); // a fade with a swap, mid-run
+        if (round == 5 || round == 7)
+            setParameter(*p, "poweRButton", round == 5 ? 1.0f : 0.0f);
+        if (round == 8)
+        {
+            setParameter(*p, "drymixKnob", 40.0f);
+            setParameter(*p, "linkOnOfFButton", 1.0f);
+            setParameter(*p, "hpKnob", 300.0f);
+            setParameter(*p, "lpKnob", 5000.0f);
+        }
+        if (round == 9)
+            p->modelFadeCounter.store(12); // as the editor's Ultra Mode toggle does
+
+        for (const int n : blockSizes)
+        {
+            buffer.setSize(c.channels, n, false, false, true);
+            fillSignal(buffer, position, c.rate);
+            position += n;
+
+            const AllocationCounter allocationCounter;
+            const LockCounter lockCounter;
+            p->processBlock(buffer, midi);
+            allocations += allocationCounter.count();
+            locks += lockCounter.count();
+        }
+    }
+    EXPECT_EQ(allocations, 0u);
+    EXPECT_EQ(locks, 0u);
+    EXPECT_TRUE(allFinite(buffer));
+}
+
+INSTANTIATE_TEST_SUITE_P(OversampledAndNot, ProcessBlockRealtime,
+                         ::testing::Values(RealtimeCase { 44100.0, false, 2 }, RealtimeCase { 44100.0, false, 1 },
+                                           RealtimeCase { 96000.0, false, 2 }, RealtimeCase { 96000.0, true, 1 },
+                                           RealtimeCase { 48000.0, true, 2 }));
+
+TEST(ProcessorRealtime, BlockLargerThanAnnouncedGivesTheSameAudioWithoutAllocating)
+{
+    for (const float ultra : { 0.0f, 1.0f })
+    {
+        auto whole = makeProcessor({ { "ultraXButton", ultra } });
+        auto pieces = makeProcessor({ { "ultraXButton", ultra } });
+        prepare(*whole, 48000.0, 256);
+        prepare(*pieces, 48000.0, 256);
+        long long a = 0, b = 0;
+        for (int block = 0; block < 14; ++block) // past the first fade
+        {
+            processSignalBlock(*whole, 2, 256, a, 48000.0);
+            processSignalBlock(*pieces, 2, 256, b, 48000.0);
+        }
+
+        juce::AudioBuffer<float> big(2, 700);
+        fillSignal(big, a, 48000.0);
+        juce::MidiBuffer midi;
+        {
+            const AllocationCounter allocations;
+            whole->processBlock(big, midi);
+            EXPECT_EQ(allocations.count(), 0u);
+        }
+
+        for (const int n : { 256, 256, 188 })
+        {
+            const auto out = processSignalBlock(*pieces, 2, n, b, 48000.0);
+            for (int ch = 0; ch < 2; ++ch)
+                for (int i = 0; i < n; ++i)
+                    ASSERT_NEAR(big.getSample(ch, (int) (b - a) - n + i), out.getSample(ch, i), 1e-6f)
+                        << "ultra " << ultra << " channel " << ch << " sample " << i;
+        }
+    }
+}
+
+TEST(ProcessorRealtime, BlockLargerThanAnnouncedDuringAFadeRampsOverTheWholeBlock)
+{
+    auto p = makeProcessor();
+    prepare(*p, 44100.0, 64);
+    juce::AudioBuffer<float> big(2, 1000);
+    fillSignal(big, 0, 44100.0);
+    juce::MidiBuffer midi;
+    p->processBlock(big, midi); // step 12, over 1000 samples in pieces of 64
+    EXPECT_EQ(p->modelFadeCounter.load(), 11);
+    EXPECT_TRUE(allFinite(big));
+}
+
+//==============================================================================
+namespace
+{
+struct NonFiniteCase
+{
+    float value;
+    bool wholeBlock;
+    bool ultraMode;
+    int channels;
+};
+
+class NonFiniteInput : public ::testing::TestWithParam<NonFiniteCase>
+{
+};
+} // namespace
+
+TEST_P(NonFiniteInput, OutputIsFiniteFromTheNextBlockOn)
+{
+    const auto c = GetParam();
+    auto p = makeProcessor({ { "ultraXButton", c.ultraMode ? 1.0f : 0.0f }, { "drymixKnob", 60.0f } });
+    prepare(*p, 44100.0, 256, c.channels);
+    long long position = 0;
+    for (int block = 0; block < 20; ++block)
+        processSignalBlock(*p, c.channels, 256, position, 44100.0);
+
+    juce::AudioBuffer<float> poisoned(c.channels, 256);
+    fillSignal(poisoned, position, 44100.0);
+    position += 256;
+    for (int ch = 0; ch < c.channels; ++ch)
+        for (int i = 0; i < 256; ++i)
+            if (c.wholeBlock || i == 100)
+                poisoned.setSample(ch, i, c.value);
+    juce::MidiBuffer midi;
+    p->processBlock(poisoned, midi);
+
+    float loudest = 0.0f;
+    for (int block = 0; block < 20; ++block)
+    {
+        const auto out = processSignalBlock(*p, c.channels, 256, position, 44100.0);
+        ASSERT_TRUE(allFinite(out)) << "block " << block << " after";
+        loudest = std::max(loudest, out.getMagnitude(0, 256));
+    }
+    EXPECT_GT(loudest, 1e-3f); // not silent for good
+    EXPECT_TRUE(std::isfinite(p->outputLevelLeft.load()));
+    EXPECT_TRUE(std::isfinite(p->outputLevelRight.load()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NaNInfinityAndOverflow, NonFiniteInput,
+    ::testing::Values(NonFiniteCase { std::numeric_limits<float>::quiet_NaN(), true, true, 2 },
+                      NonFiniteCase { std::numeric_limits<float>::quiet_NaN(), true, false, 2 },
+                      NonFiniteCase { std::numeric_limits<float>::quiet_NaN(), false, false, 1 },
+                      NonFiniteCase { std::numeric_limits<float>::infinity(), false, true, 2 },
+                      NonFiniteCase { -std::numeric_limits<float>::infinity(), true, false, 1 },
+                      // Finite, but the chain overflows: its states are cleared.
+                      NonFiniteCase { 3.0e38f, true, false, 2 }, NonFiniteCase { 3.0e38f, false, true, 1 }));
+
+TEST(ProcessorRealtime, NaNBlockItselfComesOutFinite)
+{
+    auto p = makeProcessor();
+    prepare(*p, 48000.0, 128);
+    juce::AudioBuffer<float> block(2, 128);
+    for (int ch = 0; ch < 2; ++ch)
+        juce::FloatVectorOperations::fill(block.getWritePointer(ch), std::numeric_limits<float>::quiet_NaN(), 128);
+    juce::MidiBuffer midi;
+    p->processBlock(block, midi);
+    EXPECT_TRUE(allFinite(block));
+}

@@ -1,0 +1,91 @@
+// Host state (Part 2.102) on the processor itself: the bytes are the parameter tree as it
+// stands, replace whatever the block held, and restore every parameter.
+
+#include "ProcessorTestProbe.h"
+
+namespace
+{
+juce::MemoryBlock stateOf(ZiruzozodAudioProcessor& p)
+{
+    juce::MemoryBlock block;
+    p.getStateInformation(block);
+    return block;
+}
+} // namespace
+
+TEST(ProcessorState, WritesExactlyTheStateBytesOverWhatTheBlockHeld)
+{
+    auto p = makeProcessor();
+    const auto expected = stateOf(*p);
+    juce::MemoryBlock block(10000, true);
+    p->getStateInformation(block);
+    EXPECT_EQ(block, expected);
+    EXPECT_LT(block.getSize(), 10000u);
+}
+
+TEST(ProcessorState, CarriesAChangeMadeJustBefore)
+{
+    auto p = makeProcessor();
+    setParameter(*p, "drymixKnob", 42.0f); // no flush has run: no message loop here
+    const auto bytes = stateOf(*p);
+    const auto tree = juce::ValueTree::readFromData(bytes.getData(), bytes.getSize());
+    EXPECT_NEAR((double) tree.getChildWithProperty("id", "drymixKnob").getProperty("value"), 42.0, 1e-4);
+}
+
+TEST(ProcessorState, BytesSavedAtConstructionRestoreEveryDefault)
+{
+    auto fresh = makeProcessor();
+    const auto defaults = stateOf(*fresh);
+
+    auto p = makeProcessor({ { "boostKnob", 4.0f },
+                             { "driveKnob", 0.9f },
+                             { "drymixKnob", 10.0f },
+                             { "hpKnob", 300.0f },
+                             { "intrimKnob", 6.0f },
+                             { "linkOnOfFButton", 1.0f },
+                             { "lpKnob", 4000.0f },
+                             { "outputKnob", 0.5f },
+                             { "outtrimKnob", -6.0f },
+                             { "poweRButton", 1.0f },
+                             { "ultraXButton", 0.0f } });
+    p->setStateInformation(defaults.getData(), (int) defaults.getSize());
+
+    const std::pair<const char*, float> expected[] = {
+        { "boostKnob", 0.0f },       { "driveKnob", 0.3f }, { "drymixKnob", 100.0f }, { "hpKnob", 20.0f },
+        { "intrimKnob", 0.0f },      { "linkOnOfFButton", 0.0f }, { "lpKnob", 20000.0f }, { "outputKnob", 1.0f },
+        { "outtrimKnob", 0.0f },     { "poweRButton", 0.0f }, { "ultraXButton", 1.0f },
+    };
+    for (const auto& [id, value] : expected)
+        EXPECT_NEAR(parameterValue(*p, id), value, 1e-5f) << id;
+}
+
+TEST(ProcessorState, InvalidBytesChangeNothing)
+{
+    auto p = makeProcessor({ { "hpKnob", 77.0f } });
+    const auto before = stateOf(*p);
+    const char zero[] = { 0, 1, 2, 3 };
+    p->setStateInformation(zero, 0);
+    p->setStateInformation(zero, sizeof zero);
+    p->setStateInformation(nullptr, 12);
+    p->setStateInformation(zero, -5);
+    EXPECT_EQ(stateOf(*p), before);
+    EXPECT_NEAR(parameterValue(*p, "hpKnob"), 77.0f, 1e-4f);
+}
+
+TEST(ProcessorState, MissingChildKeepsTheValueAndIsAppended)
+{
+    auto p = makeProcessor({ { "hpKnob", 250.0f }, { "lpKnob", 9000.0f } });
+    const auto saved = stateOf(*p);
+    auto tree = juce::ValueTree::readFromData(saved.getData(), saved.getSize());
+    tree.removeChild(tree.getChildWithProperty("id", "hpKnob"), nullptr);
+    tree.getChildWithProperty("id", "lpKnob").setProperty("value", 50000.0, nullptr);
+    juce::MemoryOutputStream out;
+    tree.writeToStream(out);
+
+    p->setStateInformation(out.getData(), (int) out.getDataSize());
+    EXPECT_NEAR(parameterValue(*p, "hpKnob"), 250.0f, 1e-4f);
+    EXPECT_NEAR(parameterValue(*p, "lpKnob"), 20000.0f, 1e-3f);
+    const auto& state = p->apvts->state;
+    ASSERT_EQ(state.getNumChildren(), 11);
+    EXPECT_EQ(state.getChild(10).getProperty("id").toString(), "hpKnob");
+}
