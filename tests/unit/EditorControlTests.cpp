@@ -224,6 +224,23 @@ TEST_F(EditorControls, UltraModeStartsAFadeWhenItChangesAndWhenOpenedOff)
     EXPECT_EQ(processor->modelFadeCounter.load(), 5);
 }
 
+TEST_F(EditorControls, ARestoredStateStartsAFadeOnlyWhenItChangesUltraMode)
+{
+    setParameter("ultraXButton", 0.0f);
+    juce::MemoryBlock ultraOff;
+    processor->getStateInformation(ultraOff);
+    setParameter("ultraXButton", 1.0f);
+    openEditor();
+
+    for (const int expected : {12, 5})
+    {
+        processor->modelFadeCounter = 5;
+        processor->setStateInformation(ultraOff.getData(), (int)ultraOff.getSize());
+        EXPECT_EQ(processor->modelFadeCounter.load(), expected);
+    }
+    EXPECT_FALSE(dynamic_cast<juce::Button*>(controls()[ultraMode])->getToggleState());
+}
+
 TEST_F(EditorControls, ADoubleClickReturnsAKnobToItsDefault)
 {
     const struct
