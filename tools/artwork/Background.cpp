@@ -164,7 +164,7 @@ void paintPanel(juce::Graphics& g, Engraver& e)
 
 void paintHeader(juce::Graphics& g, Engraver& e)
 {
-    recess(g, {930.0f, 12.0f, 890.0f, 134.0f}, 10.0f, Palette::panelDark);
+    recess(g, {930.0f, 12.0f, 878.0f, 134.0f}, 10.0f, Palette::panelDark);
     recess(g, CanvasLayout::presetBox.toFloat().reduced(4.0f, 10.0f), 6.0f, Palette::recess);
     e.text("PRESET", {760.0f, 50.0f, 160.0f, 40.0f}, 26.0f, juce::Justification::centredRight);
 }
