@@ -31,12 +31,4 @@ inline const juce::Rectangle<int> ultraXToggle{1571, 1201, 135, 131};
 inline const juce::Rectangle<int> powerToggle{254, 1174, 128, 116};
 inline const juce::Rectangle<int> leftMeter{775, 340, 51, 403};
 inline const juce::Rectangle<int> rightMeter{854, 340, 51, 403};
-
-/** Knobs sweep this many radians either side of straight up. */
-constexpr float knobHalfSweep = juce::MathConstants<float>::pi * 5.0f / 6.0f;
-
-/** Segments of the level meter's bar, lit from the bottom. */
-constexpr int meterSegments = 30;
-/** The meter bar inside its 51 x 403 frame. */
-inline const juce::Rectangle<int> meterBar{9, 8, 33, 387};
 } // namespace CanvasLayout

@@ -228,7 +228,7 @@ void paintMeters(juce::Graphics& g, Engraver& e)
 
     // A level L lights (60 L + 1) / 59 of the bar (the meter's frame rule), so the decibel
     // marks sit where that fraction of the bar ends.
-    const auto bar = CanvasLayout::meterBar.toFloat() + CanvasLayout::leftMeter.getPosition().toFloat();
+    const auto bar = meterBar.toFloat() + CanvasLayout::leftMeter.getPosition().toFloat();
     for (const int db : {0, -3, -6, -10, -20})
     {
         const float level = std::pow(10.0f, (float)db / 20.0f);

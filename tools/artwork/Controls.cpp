@@ -1,7 +1,5 @@
 #include "Painting.h"
 
-#include "editor/CanvasLayout.h"
-
 namespace Painting
 {
 namespace
@@ -10,9 +8,9 @@ using juce::Colour;
 
 Colour segmentColour(int segment)
 {
-    if (segment >= CanvasLayout::meterSegments - 4)
+    if (segment >= meterSegments - 4)
         return Colour(0xffff4b36);
-    if (segment >= CanvasLayout::meterSegments - 10)
+    if (segment >= meterSegments - 10)
         return Colour(0xffffb43c);
     return Colour(0xff8fdc5a);
 }
@@ -25,9 +23,9 @@ void paintMeterFrame(juce::Graphics& g, int width, int height, float litSegments
     g.setColour(Colour(0xff0b0b0a));
     g.fillRoundedRectangle(window, 6.0f);
 
-    const auto bar = CanvasLayout::meterBar.toFloat();
-    const float pitch = bar.getHeight() / (float)CanvasLayout::meterSegments;
-    for (int s = 0; s < CanvasLayout::meterSegments; ++s)
+    const auto bar = meterBar.toFloat();
+    const float pitch = bar.getHeight() / (float)meterSegments;
+    for (int s = 0; s < meterSegments; ++s)
     {
         const auto cell = juce::Rectangle<float>(bar.getX(), bar.getBottom() - (float)(s + 1) * pitch,
                                                  bar.getWidth(), pitch)
@@ -193,8 +191,7 @@ juce::Image paintMeterStrip()
         juce::Graphics::ScopedSaveState state(g);
         g.setOrigin(0, k * height);
         g.reduceClipRegion(0, 0, width, height);
-        paintMeterFrame(g, width, height,
-                        (float)CanvasLayout::meterSegments * (float)k / (float)(frames - 1));
+        paintMeterFrame(g, width, height, (float)meterSegments * (float)k / (float)(frames - 1));
     }
     return strip;
 }

@@ -1,7 +1,5 @@
 #include "Painting.h"
 
-#include "editor/CanvasLayout.h"
-
 namespace Painting
 {
 namespace
@@ -173,7 +171,7 @@ void paintChickenHeadFrame(juce::Graphics& g, Point<float> centre, float radius,
 float knobAngle(int frame, int frames)
 {
     const float t = frames > 1 ? (float)frame / (float)(frames - 1) : 0.0f;
-    return -CanvasLayout::knobHalfSweep + 2.0f * CanvasLayout::knobHalfSweep * t;
+    return -knobHalfSweep + 2.0f * knobHalfSweep * t;
 }
 
 juce::Image paintKnobStrip(KnobKind kind, int frameWidth, int frameHeight, int frames)

@@ -15,6 +15,14 @@ const juce::Colour bakelite{0xff1c1b19};
 const juce::Colour recess{0xff151412};
 } // namespace Palette
 
+/** Knobs sweep this many radians either side of straight up. */
+constexpr float knobHalfSweep = juce::MathConstants<float>::pi * 5.0f / 6.0f;
+
+/** Segments of the level meter's bar, lit from the bottom. */
+constexpr int meterSegments = 30;
+/** The meter bar inside its 51 x 403 frame. */
+inline const juce::Rectangle<int> meterBar{9, 8, 33, 387};
+
 /** How a knob's face is built; the pointer sweeps the same angles on every kind. */
 enum class KnobKind
 {
