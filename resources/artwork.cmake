@@ -41,13 +41,4 @@ foreach(picture ${BRIMWELL_PICTURE_FILES})
     endif()
 endforeach()
 
-function(brimwell_encode_pictures_after_drawing)
-    get_target_property(encoded BrimwellData SOURCES)
-    list(GET encoded 0 first_encoded)
-    add_custom_command(OUTPUT "${first_encoded}" APPEND
-        COMMAND ${CMAKE_COMMAND} -E touch ${encoded}
-        DEPENDS ${BRIMWELL_PICTURE_FILES})
-endfunction()
-cmake_language(DEFER CALL brimwell_encode_pictures_after_drawing)
-
 include(${CMAKE_CURRENT_LIST_DIR}/../tools/screenshot/screenshot.cmake)
