@@ -55,14 +55,11 @@ class EditorFixture : public ::testing::Test
 
     float parameterValue(const char* id) const { return processor->apvts->getRawParameterValue(id)->load(); }
 
-    /** The editor's own children, in stacking order (the framework's splash screen left out). */
+    /** The editor's children, in stacking order. */
     std::vector<juce::Component*> controls() const
     {
-        std::vector<juce::Component*> children;
-        for (auto* child : openedEditor->getChildren())
-            if (dynamic_cast<juce::JUCESplashScreen*>(child) == nullptr)
-                children.push_back(child);
-        return children;
+        const auto& children = openedEditor->getChildren();
+        return { children.begin(), children.end() };
     }
 
     const juce::String previousHome;

@@ -52,10 +52,6 @@ int main(int argc, char* argv[])
     bool ok = true;
     {
         ZiruzozodAudioProcessorEditor editor(*processor, options);
-        // The framework's splash badge leaves a real window after a few seconds.
-        for (auto* child : editor.getChildren())
-            if (dynamic_cast<juce::JUCESplashScreen*>(child) != nullptr)
-                child->setVisible(false);
         editor.setSize(896, 525);
         ok &= writePng(editor.createComponentSnapshot(editor.getLocalBounds()),
                        folder.getChildFile("editor-896x525.png"));
