@@ -1,23 +1,63 @@
 #pragma once
 
-#include "DenseLayer.h"
-#include "LstmLayer.h"
+#include "LstmKernels.h"
 
-/** LSTM(InputSize, 40) followed by dense(40 to 1): the network of one model file. */
+#include <cstddef>
+#include <vector>
+
+/** The network of one model file, LSTM(InputSize, 40) + dense(40 to 1) with the input added,
+    run by the active kernel. The setters take PyTorch's layout and lay the weights out once in
+    the kernels' order. */
 template <int InputSize>
-struct LstmNetwork
+class LstmNetwork
 {
-    static constexpr int hiddenSize = 40;
+public:
+    static constexpr int numInputs = InputSize;
+    static constexpr int numUnits = lstmUnits;
+    static constexpr int numGateRows = lstmGateRows;
 
-    LstmLayer<InputSize, hiddenSize> lstm;
-    DenseLayer<hiddenSize> dense;
-
-    /** One step: reads InputSize values, returns the network's output. */
-    float forward(const float* input)
+    /** PyTorch's weight_ih: gate row r (i, f, g, o blocks of 40), input j. */
+    void setInputWeights(const std::vector<std::vector<float>>& rows)
     {
-        lstm.forward(Eigen::Map<const typename decltype(lstm)::InputVector>(input));
-        return dense.forward(lstm.outputs());
+        for (int r = 0; r < numGateRows; ++r)
+            for (int j = 0; j < InputSize; ++j)
+                weights.input[j][lstmKernelRow(r)] = lstmRowScale(r) * rows[(std::size_t) r][(std::size_t) j];
     }
 
-    void reset() { lstm.reset(); }
+    /** PyTorch's weight_hh: gate row r, hidden output j. */
+    void setRecurrentWeights(const std::vector<std::vector<float>>& rows)
+    {
+        for (int r = 0; r < numGateRows; ++r)
+            for (int j = 0; j < numUnits; ++j)
+                weights.recurrent[j][lstmKernelRow(r)] = lstmRowScale(r) * rows[(std::size_t) r][(std::size_t) j];
+    }
+
+    /** Sets the gate bias to the sum of PyTorch's two biases. */
+    void setBias(const std::vector<float>& inputBias, const std::vector<float>& recurrentBias)
+    {
+        for (int r = 0; r < numGateRows; ++r)
+            weights.bias[lstmKernelRow(r)] = lstmRowScale(r) * (inputBias[(std::size_t) r] + recurrentBias[(std::size_t) r]);
+    }
+
+    void setDenseWeights(const std::vector<float>& dense)
+    {
+        for (int j = 0; j < numUnits; ++j)
+            weights.dense[j] = dense[(std::size_t) j];
+    }
+
+    void setDenseBias(float b) noexcept { weights.denseBias = b; }
+
+    /** Runs numFrames frames of InputSize values; output[t] is the network's output plus frame t's
+        first value. With one input, frames and output may be the same array. */
+    void process(const float* frames, float* output, int numFrames) noexcept
+    {
+        LstmKernels::run<InputSize>(LstmKernels::active())(weights, state, frames, output, numFrames);
+    }
+
+    /** Clears the hidden outputs and cell values; the weights stay. */
+    void reset() noexcept { state = {}; }
+
+private:
+    LstmWeights<InputSize> weights;
+    LstmState state;
 };
