@@ -1,9 +1,11 @@
 """Cached input and target audio per rate, set and Boost position.
 
 The audio is made once per rate by data.make_set and effect.render and kept
-as .npy files under .cache/ (not committed); delete the folder to remake it.
+as .npy files under .cache/ (not committed). A stamp per rate records the
+hash of data.py and effect.py, so a change to either remakes the audio.
 """
 
+import hashlib
 import os
 
 import numpy as np
@@ -25,6 +27,18 @@ def _save(path, a):
     os.replace(tmp, path)
 
 
+def _fingerprint():
+    h = hashlib.sha1()
+    for module in (data, effect):
+        with open(module.__file__, "rb") as f:
+            h.update(f.read())
+    return h.hexdigest()
+
+
+def _stamp(fs):
+    return os.path.join(CACHE, f"{fs}.stamp")
+
+
 def prepare(fs):
     """Makes every set and target at rate fs unless already cached."""
     os.makedirs(CACHE, exist_ok=True)
@@ -32,12 +46,18 @@ def prepare(fs):
         x = data.make_set(name, fs)
         for b in range(effect.BOOST_LEVELS):
             _save(_path(fs, name, b), effect.render(x, fs, b))
-        _save(_path(fs, name), x)  # written last: marks the rate as complete
+        _save(_path(fs, name), x)
+    with open(_stamp(fs), "w") as f:
+        f.write(_fingerprint())  # written last: marks the rate as complete
     return fs
 
 
 def ready(fs):
-    return all(os.path.exists(_path(fs, name)) for name in data.SETS)
+    try:
+        with open(_stamp(fs)) as f:
+            return f.read() == _fingerprint()
+    except FileNotFoundError:
+        return False
 
 
 def load_pair(fs, name, boost):

@@ -24,6 +24,21 @@ MODELS = os.path.normpath(os.path.join(HERE, "..", "..", "resources", "models"))
 LOGS = os.path.join(HERE, "logs")
 
 
+class Tee:
+    """Writes the schedule to the terminal and to logs/train_all.log."""
+
+    def __init__(self, *streams):
+        self.streams = streams
+
+    def write(self, text):
+        for s in self.streams:
+            s.write(text)
+
+    def flush(self):
+        for s in self.streams:
+            s.flush()
+
+
 def plan(scale):
     """(index, minutes, warm-start index or None) in launch order."""
     jobs = []
@@ -86,7 +101,7 @@ def main():
     a = p.parse_args()
     os.makedirs(LOGS, exist_ok=True)
     os.makedirs(MODELS, exist_ok=True)
-    log = sys.stdout
+    log = Tee(sys.stdout, open(os.path.join(LOGS, "train_all.log"), "w"))
     t0 = time.time()
     with ProcessPoolExecutor(len(model.GROUP_RATES)) as pool:
         list(pool.map(dataset.prepare, [fs for fs in model.GROUP_RATES if not dataset.ready(fs)]))
