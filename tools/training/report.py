@@ -95,7 +95,8 @@ def picture(path, group=1):
             ax.set_xlabel("kHz")
             ax.set_ylabel("dBFS")
             ax.grid(alpha=0.3)
-    fig.tight_layout()
+    fig.suptitle(f"Target effect and trained networks at {fs} Hz", fontsize=14)
+    fig.tight_layout(rect=(0, 0, 1, 0.98))
     fig.savefig(path, dpi=80)
 
 
@@ -105,8 +106,11 @@ def markdown(rows, total):
            "exported file, run in numpy in one continuous pass over 20 s of held-out audio.",
            "\"valid\" chose the checkpoint; \"report\" was never seen during training.", ""]
     if total:
-        out += [f"Total wall time of the training: {total['seconds'] / 60:.1f} min "
-                f"on {total['jobs']} parallel processes.", ""]
+        audio = total.get("audio_seconds")
+        out += [f"Wall time of train_all.sh up to the last network: {total['seconds'] / 60:.1f} min "
+                f"on {total['jobs']} parallel processes"
+                + (f", of which {audio / 60:.1f} min making the audio (none when cached)." if audio is not None else ".")
+                + " Group 4 is trained at 192 kHz and also serves 176.4 kHz.", ""]
     out += ["| model | group | Boost | rate (Hz) | valid ESR | report ESR | training (min) | start |",
             "|---|---|---|---|---|---|---|---|"]
     for r in rows:
@@ -118,15 +122,15 @@ def markdown(rows, total):
         mins = f"{r['seconds'] / 60:.1f}" if "seconds" in r else "?"
         flag = "" if r["valid"] < PASS_ESR else " (fails)"
         out.append(f"| {r['index']:02d} | {r['group']} | {r['boost']} | {r['rate']} | "
-                   f"{r['valid'] * 100:.3f}%{flag} | {r['report'] * 100:.3f}% | {mins} | {start} |")
+                   f"{r['valid'] * 100:.4f}%{flag} | {r['report'] * 100:.4f}% | {mins} | {start} |")
     out += ["", "## Per group", "", "| group | rate (Hz) | valid ESR min | max | report ESR max |",
             "|---|---|---|---|---|"]
     for g, fs in enumerate(model.GROUP_RATES):
         rs = [r for r in rows if r["group"] == g and "valid" in r]
         if rs:
-            out.append(f"| {g} | {fs} | {min(r['valid'] for r in rs) * 100:.3f}% | "
-                       f"{max(r['valid'] for r in rs) * 100:.3f}% | "
-                       f"{max(r['report'] for r in rs) * 100:.3f}% |")
+            out.append(f"| {g} | {fs} | {min(r['valid'] for r in rs) * 100:.4f}% | "
+                       f"{max(r['valid'] for r in rs) * 100:.4f}% | "
+                       f"{max(r['report'] for r in rs) * 100:.4f}% |")
     out += ["", "## Level by Boost", "",
             "RMS level of a -12 dBFS (peak) plucked chord, relative to Boost 0 of the same group;",
             "the plug-in's makeup steps are 0, 1.46, 3.68, 5.55, 7.71 dB.", "",
@@ -137,7 +141,8 @@ def markdown(rows, total):
             t = " / ".join(f"{r['level_target'] - rs[0]['level_target']:.2f}" for r in rs)
             n = " / ".join(f"{r['level_net'] - rs[0]['level_net']:.2f}" for r in rs)
             out.append(f"| {g} | {t} | {n} |")
-    out += ["", "![transfer curves and spectra](report.png)", ""]
+    out += ["", "Transfer curves and spectra at 48 kHz (group 1), target beside network:", "",
+            "![transfer curves and spectra](report.png)", ""]
     return "\n".join(out)
 
 

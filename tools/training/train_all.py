@@ -105,13 +105,15 @@ def main():
     t0 = time.time()
     with ProcessPoolExecutor(len(model.GROUP_RATES)) as pool:
         list(pool.map(dataset.prepare, [fs for fs in model.GROUP_RATES if not dataset.ready(fs)]))
-    print(f"{time.strftime('%H:%M:%S')} audio ready after {time.time() - t0:.0f} s", file=log, flush=True)
+    audio_seconds = time.time() - t0
+    print(f"{time.strftime('%H:%M:%S')} audio ready after {audio_seconds:.0f} s", file=log, flush=True)
     failed = run(plan(a.scale), a.jobs, log)
     train_seconds = time.time() - t0
     print(f"{time.strftime('%H:%M:%S')} training done after {train_seconds / 60:.1f} min, "
           f"failed: {failed}", file=log, flush=True)
     with open(os.path.join(LOGS, "total.json"), "w") as f:
-        json.dump({"seconds": train_seconds, "jobs": a.jobs, "failed": failed}, f)
+        json.dump({"seconds": train_seconds, "audio_seconds": audio_seconds, "jobs": a.jobs,
+                   "failed": failed}, f)
     rc = subprocess.call([sys.executable, os.path.join(HERE, "report.py"), "--jobs", str(a.jobs)])
     sys.exit(1 if failed or rc else 0)
 
