@@ -2,14 +2,14 @@
 
 #include <juce_dsp/juce_dsp.h>
 
-/** The arithmetic of the signal chain (Parts 2.103 and 2.104), kept apart so that it can be
-    checked against the Part's formulas. Nothing here allocates. */
+/** The arithmetic of the signal chain, kept apart so that tests can check it against values
+    computed independently. Nothing here allocates. */
 struct ChainFormulas
 {
     /** 10^(dB × 0.05) in single precision above -100 dB, 0 at or below it. */
     static float decibelsToGain(float decibels) noexcept;
 
-    /** Makeup offset for a Boost position 0 to 4 (Part 2.104's table), in dB. */
+    /** Makeup offset for a Boost position 0 to 4 in dB. */
     static double makeupOffsetDecibels(float boost) noexcept;
 
     /** Dry Mix / 100 plus the Boost offset, summed in double precision. */

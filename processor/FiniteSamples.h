@@ -2,8 +2,8 @@
 
 #include <juce_dsp/juce_dsp.h>
 
-/** Keeps NaN and infinity out of the chain's recursive state (a change from Parts 1.101 and
-    2.104, which pass every sample through). The test reads the exponent bits, so it holds
+/** Keeps NaN and infinity out of the chain's recursive state: one such sample from a host
+    would otherwise poison every filter and network until the next preparation. The test reads the exponent bits, so it holds
     whatever floating-point options the build uses. */
 struct FiniteSamples
 {

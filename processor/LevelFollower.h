@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-/** One output-level follower (Part 2.106): instant attack, release of time constant 0.1 s. */
+/** One output-level follower: instant attack, release of time constant 0.1 s. */
 struct LevelFollower
 {
     float envelope = 0.0f;
@@ -20,7 +20,7 @@ struct LevelFollower
 };
 
 /** Feeds the finished output block through the two followers and stores the two published
-    levels once per sample, as Part 2.106 specifies for one or two output channels. */
+    levels once per sample, for one or two output channels. */
 void publishOutputLevels(const juce::dsp::AudioBlock<const float>& output, int numOutputChannels,
                          LevelFollower& left, LevelFollower& right, std::atomic<float>& levelLeft,
                          std::atomic<float>& levelRight) noexcept;

@@ -2,7 +2,7 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
-/** The twelve-step network-change fade of Part 2.105: what one value of the fade counter
+/** The twelve-step network-change fade: what one value of the fade counter
     does to the processed block. The counter itself lives in the processor. */
 struct ModelFade
 {
@@ -25,7 +25,7 @@ struct ModelFade
         bool countsDown = false;
     };
 
-    /** The step for counter value c (fade table of Part 2.105). */
+    /** The step for counter value c. */
     static Step forCounter(int c) noexcept;
 
     /** Applies the step to the samples [start, start + num) of a block of blockLength samples:

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-/** The two rate tables that pick a network (Parts 2.103 and 2.105). They differ on purpose
+/** The two rate tables that pick a network, one for preparation and one for blocks. They differ on purpose
     and are used as they stand; rates are compared exactly with the listed values. */
 struct NetworkChoice
 {
@@ -13,10 +13,10 @@ struct NetworkChoice
         int networkIndex = 0;
     };
 
-    /** Preparation table (Part 2.103): order and network for a listed rate, nothing otherwise. */
+    /** Preparation table: order and network for a listed rate, nothing otherwise. */
     static std::optional<AtPreparation> atPreparation(double sampleRate, bool ultraMode, float boost) noexcept;
 
-    /** Block table (Part 2.105): the next network, or nothing where the rate allows no choice. */
+    /** Block table: the next network, or nothing where the rate allows no choice. */
     static std::optional<int> atBlock(double sampleRate, bool ultraMode, float boost) noexcept;
 
     /** Group offset plus Boost, added in single precision and truncated toward zero. */

@@ -153,7 +153,7 @@ void ZiruzozodAudioProcessor::prepareToPlay(double sampleRate, int maximumExpect
     dryOversampler = makeOversampler();
 
     // The first-order filters keep the coefficient objects they were built with; each block
-    // rewrites their values in place (Part 2.104 makes new ones per block).
+    // rewrites their values in place, so that a block allocates nothing.
     preHighPassLeft.reset();
     preHighPassRight.reset();
     postLowPassLeft.reset();
@@ -416,8 +416,8 @@ void ZiruzozodAudioProcessor::clearRecursiveState() noexcept
 
 //==============================================================================
 // Both run under the parameter state tree's lock, and the bytes carry the values as they are
-// now: copyState flushes the parameters into the tree first (a change from Part 2.102, whose
-// bytes carry the values of the last periodic flush).
+// now: copyState flushes the parameters into the tree first, so a save right after an
+// automation move does not store the value of the last periodic flush.
 void ZiruzozodAudioProcessor::getStateInformation(juce::MemoryBlock& destData)
 {
     juce::MemoryOutputStream stream(destData, false);
@@ -433,7 +433,7 @@ void ZiruzozodAudioProcessor::setStateInformation(const void* data, int sizeInBy
     if (!tree.isValid())
         return;
 
-    // A parameter that finds no child keeps its current value (Part 2.102). This framework
+    // A parameter that finds no child keeps its current value. This framework
     // version would append an empty child and so reset the parameter to its default; the
     // child is appended here instead, holding the current value, in the framework's order.
     juce::StringArray missing;

@@ -107,7 +107,7 @@ private:
     std::atomic<float>* inputTrimParameter = nullptr;
     std::atomic<float>* dryMixParameter = nullptr;
 
-    // Reserved at preparation so that a block allocates nothing (a change from Part 2.104).
+    // Reserved at preparation so that a block allocates nothing.
     juce::AudioBuffer<float> dryCopy;
     double preparedRate = 44100.0;
     int preparedBlockSize = 0;
@@ -133,7 +133,7 @@ private:
     void applyFixedFilters(juce::dsp::AudioBlock<float>) noexcept;
     void clearRecursiveState() noexcept;
 
-    friend struct ProcessorTestProbe; // tests/unit: reads the private state the Parts specify
+    friend struct ProcessorTestProbe; // tests/unit: reads the chain's private state
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(ZiruzozodAudioProcessor)
 };

@@ -1,4 +1,4 @@
-// Host state (Part 2.102, with the change of issue 4) through the built binaries in a JUCE
+// Host state through the built binaries in a JUCE
 // host: save, change and restore; a save right after a parameter change carries the new
 // value; zero bytes and garbage change nothing; out-of-range values are clamped; a missing
 // child is appended.
@@ -197,8 +197,8 @@ TEST(ProcessorHostState, ZeroBytesAndGarbageChangeNothing)
     EXPECT_NEAR(shown(*plugin, "hpKnob"), 123.0f, 1e-3f);
     EXPECT_TRUE(Vst3State(plugin->saveState()).tree().isEquivalentTo(state.tree()));
 
-    // Random bytes read as a tree of some other type with no children (the Part accepts any
-    // root type): no parameter finds a child, so every one keeps its value.
+    // Random bytes read as a tree of some other type with no children (any root type is
+    // accepted): no parameter finds a child, so every one keeps its value.
     plugin->restoreState(state.withPluginBytes(garbage));
     const std::pair<const char*, float> expected[] = {
         { "hpKnob", 123.0f }, { "boostKnob", 2.0f }, { "lpKnob", 20000.0f }, { "drymixKnob", 100.0f }, { "ultraXButton", 1.0f }

@@ -1,5 +1,5 @@
-// The chain's arithmetic (Parts 2.103 and 2.104) against values computed here from the
-// Part's formulas, in double precision, not from the code under test; and the chain's
+// The chain's arithmetic against values computed here from the chain's formulas, in double
+// precision, not from the code under test; and the chain's
 // behaviour at its edges (Power, Dry Mix 0, outputKnob, mono).
 
 #include "ProcessorTestProbe.h"

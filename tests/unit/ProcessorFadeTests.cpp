@@ -1,4 +1,4 @@
-// The network-change fade (Part 2.105), block by block through processBlock: the gain on
+// The network-change fade, block by block through processBlock: the gain on
 // each block, the cleared blocks, the swap at counter 8, and the restart when Boost moves.
 //
 // The gain is measured against a twin processor that gets the same input and parameters but
@@ -14,7 +14,7 @@ namespace
 constexpr double rate = 44100.0;
 constexpr int blockLength = 256;
 
-/** Gain of fade step c on sample i of a block of n samples (the Part's table). */
+/** Gain of fade step c on sample i of a block of n samples (the fade table). */
 float expectedGain(int c, int i, int n)
 {
     if (c >= 5 && c <= 8)

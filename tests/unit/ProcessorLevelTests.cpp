@@ -1,4 +1,4 @@
-// Published output levels (Part 2.106): the Part's examples, and the levels frozen while
+// Published output levels: stereo and mono examples, the decay, and the levels frozen while
 // Power is on and for empty blocks.
 
 #include "ProcessorTestProbe.h"

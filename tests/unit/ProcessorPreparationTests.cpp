@@ -1,4 +1,4 @@
-// Preparation and the two rate tables (Parts 2.103 and 2.105), driven through the
+// Preparation and the two rate tables, driven through the
 // processor's plug-in interface: which networks are current or chosen, the oversampling
 // order, and the latency reported to the host.
 

@@ -1,4 +1,4 @@
-// Real-time safety and robustness of processBlock (changes from Parts 1.101 and 2.104):
+// Real-time safety and robustness of processBlock:
 // no allocation and no lock on the audio thread for any block up to the prepared size, the
 // same audio for a block larger than announced, and recovery from non-finite input.
 //

@@ -1,4 +1,4 @@
-// Host state (Part 2.102) on the processor itself: the bytes are the parameter tree as it
+// Host state on the processor itself: the bytes are the parameter tree as it
 // stands, replace whatever the block held, and restore every parameter.
 
 #include "ProcessorTestProbe.h"

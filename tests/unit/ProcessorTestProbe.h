@@ -2,7 +2,7 @@
 
 // What the processor tests share: making a processor as a host would (bus layout, rate and
 // block size recorded, then prepared), setting parameters in their own units, and a probe of
-// the private state that Parts 2.103 to 2.106 specify.
+// the processor's private chain state.
 
 #include "processor/PluginProcessor.h"
 

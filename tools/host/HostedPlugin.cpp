@@ -121,6 +121,18 @@ bool HostedPlugin::setParameter(const juce::String& id, const juce::String& plai
     auto* p = findParameter(id);
     if (p == nullptr)
         return false;
+
+    // LV2 hosts read switches only as "On" and "Off"; take the usual spellings for both formats.
+    if (p->isBoolean())
+    {
+        const auto text = plainValue.trim().toLowerCase();
+        const bool on = text == "1" || text == "on" || text == "true";
+        if (!on && text != "0" && text != "off" && text != "false")
+            return false;
+        p->setValueNotifyingHost(on ? 1.0f : 0.0f);
+        return true;
+    }
+
     p->setValueNotifyingHost(p->getValueForText(plainValue));
     return true;
 }

@@ -31,7 +31,8 @@ public:
     juce::Array<ParameterInfo> parameters() const;
     juce::AudioProcessorParameter* findParameter(const juce::String& id) const;
 
-    /** Sets a parameter from a value in its own units (converted through the plug-in's own text). */
+    /** Sets a parameter from a value in its own units (converted through the plug-in's own text;
+        switches take 0/1, on/off or true/false). Returns false for an unknown ID or switch value. */
     bool setParameter(const juce::String& id, const juce::String& plainValue);
 
     /** The parameter's current value as the plug-in shows it. */

@@ -105,7 +105,7 @@ int main(int argc, char* argv[])
         const auto id = args[i + 1].upToFirstOccurrenceOf("=", false, false);
         const auto value = args[i + 1].fromFirstOccurrenceOf("=", false, false);
         if (!plugin->setParameter(id, value))
-            return fail("no parameter " + id);
+            return fail("cannot set " + id + " to " + value);
     }
 
     if (const auto in = option("--in"); in.isNotEmpty())
