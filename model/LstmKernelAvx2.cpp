@@ -6,6 +6,8 @@
 
 #include <immintrin.h>
 
+#include <cstring>
+
 namespace lstm_avx2
 {
 namespace
@@ -42,67 +44,81 @@ BRIMWELL_AVX2 inline float sum(__m256 v) noexcept
     s = _mm_add_ss(s, _mm_movehdup_ps(s));
     return _mm_cvtss_f32(s);
 }
+
+/** Advances the blocks from FirstBlock on by one step: their 4 gate vectors each (i, f, g, o of 8
+    units), in partial sums over alternate hidden outputs so that 8 chains of multiply-adds run
+    side by side. Writes the blocks' new outputs to newHidden and adds their share of the dense
+    layer to y. */
+template <int FirstBlock, int NumBlocks, int InputSize>
+BRIMWELL_AVX2 inline void advanceBlocks(const LstmWeights<InputSize>& w, LstmState& s, const float* frame, float* newHidden,
+                                        __m256& y) noexcept
+{
+    constexpr int lanes = 8;
+    constexpr int vectors = 4 * NumBlocks;
+    constexpr int partials = 8 / vectors;
+    constexpr int firstRow = FirstBlock * 4 * lanes;
+
+    __m256 gates[(unsigned) partials][(unsigned) vectors];
+    for (int v = 0; v < vectors; ++v)
+    {
+        gates[0][v] = _mm256_loadu_ps(w.bias + firstRow + v * lanes);
+        for (int n = 0; n < InputSize; ++n)
+            gates[0][v] = _mm256_fmadd_ps(_mm256_set1_ps(frame[n]), _mm256_loadu_ps(w.input[n] + firstRow + v * lanes), gates[0][v]);
+        for (int p = 1; p < partials; ++p)
+            gates[p][v] = _mm256_setzero_ps();
+    }
+
+    for (int j = 0; j < lstmUnits; j += partials)
+        for (int p = 0; p < partials; ++p)
+        {
+            const __m256 h = _mm256_broadcast_ss(s.hidden + j + p);
+            for (int v = 0; v < vectors; ++v)
+                gates[p][v] = _mm256_fmadd_ps(h, _mm256_loadu_ps(w.recurrent[j + p] + firstRow + v * lanes), gates[p][v]);
+        }
+
+    for (int p = 1; p < partials; ++p)
+        for (int v = 0; v < vectors; ++v)
+            gates[0][v] = _mm256_add_ps(gates[0][v], gates[p][v]);
+
+    for (int b = 0; b < NumBlocks; ++b)
+    {
+        const __m256* g = gates[0] + 4 * b;
+        const __m256 inputGate = sigmoidOfHalved(g[0]);
+        const __m256 forgetGate = sigmoidOfHalved(g[1]);
+        const __m256 candidate = tanh8(g[2]);
+        const __m256 outputGate = sigmoidOfHalved(g[3]);
+
+        const int unit = (FirstBlock + b) * lanes;
+        const __m256 cell = _mm256_fmadd_ps(forgetGate, _mm256_loadu_ps(s.cell + unit), _mm256_mul_ps(inputGate, candidate));
+        _mm256_storeu_ps(s.cell + unit, cell);
+        const __m256 h = _mm256_mul_ps(outputGate, tanh8(cell));
+        _mm256_storeu_ps(newHidden + unit, h);
+        y = _mm256_fmadd_ps(h, _mm256_loadu_ps(w.dense + unit), y);
+    }
+}
 } // namespace
 
-// One block of 8 units at a time: its 4 gate vectors in two partial sums (even and odd hidden
-// outputs) keep 8 independent chains of multiply-adds within the 16 registers, and the block's
-// activations overlap the next block's multiply-adds.
+// Two blocks of 8 units at a time, so that each block's activations overlap the next pass's
+// multiply-adds and the 16 registers hold the gate sums.
 template <int InputSize>
 BRIMWELL_AVX2 void run(const LstmWeights<InputSize>& w, LstmState& s, const float* frames, float* output,
                        int numFrames) noexcept
 {
-    constexpr int lanes = 8;
-    constexpr int blockRows = 4 * lstmUnitsPerBlock;
-    static_assert(lstmUnitsPerBlock == lanes);
+    static_assert(lstmUnitsPerBlock == 8 && lstmBlocks == 5);
 
     for (int t = 0; t < numFrames; ++t)
     {
         const float* frame = frames + t * InputSize;
-        const float skip = frame[0];
 
-        // The step's new outputs; later blocks still read the previous ones.
-        alignas(32) float hidden[lstmUnits];
+        // The step's new outputs; later passes still read the previous ones.
+        float hidden[lstmUnits];
         __m256 y = _mm256_setzero_ps();
+        advanceBlocks<0, 2>(w, s, frame, hidden, y);
+        advanceBlocks<2, 2>(w, s, frame, hidden, y);
+        advanceBlocks<4, 1>(w, s, frame, hidden, y);
+        std::memcpy(s.hidden, hidden, sizeof hidden);
 
-        for (int b = 0; b < lstmBlocks; ++b)
-        {
-            const int row = b * blockRows;
-            __m256 even[4], odd[4];
-            for (int g = 0; g < 4; ++g)
-            {
-                even[g] = _mm256_loadu_ps(w.bias + row + g * lanes);
-                for (int n = 0; n < InputSize; ++n)
-                    even[g] = _mm256_fmadd_ps(_mm256_set1_ps(frame[n]), _mm256_loadu_ps(w.input[n] + row + g * lanes), even[g]);
-                odd[g] = _mm256_setzero_ps();
-            }
-
-            for (int j = 0; j < lstmUnits; j += 2)
-            {
-                const __m256 h0 = _mm256_broadcast_ss(s.hidden + j);
-                const __m256 h1 = _mm256_broadcast_ss(s.hidden + j + 1);
-                for (int g = 0; g < 4; ++g)
-                    even[g] = _mm256_fmadd_ps(h0, _mm256_loadu_ps(w.recurrent[j] + row + g * lanes), even[g]);
-                for (int g = 0; g < 4; ++g)
-                    odd[g] = _mm256_fmadd_ps(h1, _mm256_loadu_ps(w.recurrent[j + 1] + row + g * lanes), odd[g]);
-            }
-
-            const __m256 inputGate = sigmoidOfHalved(_mm256_add_ps(even[0], odd[0]));
-            const __m256 forgetGate = sigmoidOfHalved(_mm256_add_ps(even[1], odd[1]));
-            const __m256 candidate = tanh8(_mm256_add_ps(even[2], odd[2]));
-            const __m256 outputGate = sigmoidOfHalved(_mm256_add_ps(even[3], odd[3]));
-
-            float* cellPtr = s.cell + b * lanes;
-            const __m256 cell = _mm256_fmadd_ps(forgetGate, _mm256_loadu_ps(cellPtr), _mm256_mul_ps(inputGate, candidate));
-            _mm256_storeu_ps(cellPtr, cell);
-            const __m256 h = _mm256_mul_ps(outputGate, tanh8(cell));
-            _mm256_storeu_ps(hidden + b * lanes, h);
-            y = _mm256_fmadd_ps(h, _mm256_loadu_ps(w.dense + b * lanes), y);
-        }
-
-        for (int b = 0; b < lstmBlocks; ++b)
-            _mm256_storeu_ps(s.hidden + b * lanes, _mm256_loadu_ps(hidden + b * lanes));
-
-        output[t] = (sum(y) + w.denseBias) + skip;
+        output[t] = (sum(y) + w.denseBias) + frame[0];
     }
 }
 

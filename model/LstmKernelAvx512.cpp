@@ -49,8 +49,8 @@ BRIMWELL_AVX512 inline __m512 loadHalf(const float* p) noexcept { return _mm512_
 BRIMWELL_AVX512 inline void storeHalf(float* p, __m512 v) noexcept { _mm256_storeu_ps(p, _mm512_castps512_ps256(v)); }
 } // namespace
 
-// All 160 gate rows at once: 10 vectors in two partial sums (even and odd hidden outputs) are 20
-// independent chains of multiply-adds. Vector 2b holds block b's [i | f] rows, 2b + 1 its [g | o].
+// All 160 gate rows at once, 10 vectors: vector 2b holds block b's [i | f] rows, 2b + 1 its [g | o].
+// Ten chains of multiply-adds keep up with the loads of the weights, which bound this loop.
 template <int InputSize>
 BRIMWELL_AVX512 void run(const LstmWeights<InputSize>& w, LstmState& s, const float* frames, float* output,
                          int numFrames) noexcept
@@ -64,28 +64,23 @@ BRIMWELL_AVX512 void run(const LstmWeights<InputSize>& w, LstmState& s, const fl
         const float* frame = frames + t * InputSize;
         const float skip = frame[0];
 
-        __m512 even[vectors], odd[vectors];
-        for (int k = 0; k < vectors; ++k)
-        {
-            even[k] = _mm512_loadu_ps(w.bias + k * lanes);
-            for (int n = 0; n < InputSize; ++n)
-                even[k] = _mm512_fmadd_ps(_mm512_set1_ps(frame[n]), _mm512_loadu_ps(w.input[n] + k * lanes), even[k]);
-            odd[k] = _mm512_setzero_ps();
-        }
-
-        for (int j = 0; j < lstmUnits; j += 2)
-        {
-            const __m512 h0 = _mm512_set1_ps(s.hidden[j]);
-            const __m512 h1 = _mm512_set1_ps(s.hidden[j + 1]);
-            for (int k = 0; k < vectors; ++k)
-                even[k] = _mm512_fmadd_ps(h0, _mm512_loadu_ps(w.recurrent[j] + k * lanes), even[k]);
-            for (int k = 0; k < vectors; ++k)
-                odd[k] = _mm512_fmadd_ps(h1, _mm512_loadu_ps(w.recurrent[j + 1] + k * lanes), odd[k]);
-        }
-
         __m512 gates[vectors];
         for (int k = 0; k < vectors; ++k)
-            gates[k] = tanh16(_mm512_add_ps(even[k], odd[k]));
+        {
+            gates[k] = _mm512_loadu_ps(w.bias + k * lanes);
+            for (int n = 0; n < InputSize; ++n)
+                gates[k] = _mm512_fmadd_ps(_mm512_set1_ps(frame[n]), _mm512_loadu_ps(w.input[n] + k * lanes), gates[k]);
+        }
+
+        for (int j = 0; j < lstmUnits; ++j)
+        {
+            const __m512 h = _mm512_set1_ps(s.hidden[j]);
+            for (int k = 0; k < vectors; ++k)
+                gates[k] = _mm512_fmadd_ps(h, _mm512_loadu_ps(w.recurrent[j] + k * lanes), gates[k]);
+        }
+
+        for (int k = 0; k < vectors; ++k)
+            gates[k] = tanh16(gates[k]);
 
         // Units 0-15, 16-31, and 32-39 twice over in the last vector.
         __m512 cell01 = _mm512_loadu_ps(s.cell);
