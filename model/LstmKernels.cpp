@@ -2,6 +2,10 @@
 
 #include <initializer_list>
 
+#if BRIMWELL_X86_KERNELS
+#include <xmmintrin.h>
+#endif
+
 namespace
 {
 LstmKernel& activeKernel() noexcept
@@ -44,8 +48,10 @@ void LstmKernels::force(LstmKernel kernel) noexcept
         activeKernel() = kernel;
 }
 
+namespace
+{
 template <int InputSize>
-LstmRun<InputSize> LstmKernels::run(LstmKernel kernel) noexcept
+LstmRun<InputSize> kernelRun(LstmKernel kernel) noexcept
 {
     switch (kernel)
     {
@@ -61,8 +67,39 @@ LstmRun<InputSize> LstmKernels::run(LstmKernel kernel) noexcept
     return lstm_portable::run<InputSize>;
 }
 
-template LstmRun<1> LstmKernels::run<1>(LstmKernel) noexcept;
-template LstmRun<2> LstmKernels::run<2>(LstmKernel) noexcept;
+#if BRIMWELL_X86_KERNELS
+/** Treats subnormal numbers as zero while alive. Cell values that decay towards zero reach them,
+    and each operation on one then costs a microcode assist: the network would run ten times
+    slower for a caller that has not disabled them itself. */
+class ScopedFlushToZero
+{
+public:
+    ScopedFlushToZero() noexcept { _mm_setcsr(saved | flushToZero | denormalsAreZero); }
+    ~ScopedFlushToZero() noexcept { _mm_setcsr(saved); }
+
+private:
+    static constexpr unsigned flushToZero = 0x8000;
+    static constexpr unsigned denormalsAreZero = 0x0040;
+    const unsigned saved = _mm_getcsr();
+};
+#else
+struct ScopedFlushToZero
+{
+    ScopedFlushToZero() noexcept {}
+};
+#endif
+} // namespace
+
+template <int InputSize>
+void LstmKernels::process(const LstmWeights<InputSize>& weights, LstmState& state, const float* frames, float* output,
+                          int numFrames) noexcept
+{
+    const ScopedFlushToZero flushToZero;
+    kernelRun<InputSize>(active())(weights, state, frames, output, numFrames);
+}
+
+template void LstmKernels::process<1>(const LstmWeights<1>&, LstmState&, const float*, float*, int) noexcept;
+template void LstmKernels::process<2>(const LstmWeights<2>&, LstmState&, const float*, float*, int) noexcept;
 
 void LstmKernels::tanh(LstmKernel kernel, const float* in, float* out, int n) noexcept
 {

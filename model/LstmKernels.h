@@ -67,8 +67,9 @@ struct LstmKernels
     /** Makes networks run the given kernel from now on, if it is supported; for tests and benchmarks. */
     static void force(LstmKernel) noexcept;
 
+    /** Runs the active kernel (see LstmRun). */
     template <int InputSize>
-    static LstmRun<InputSize> run(LstmKernel) noexcept;
+    static void process(const LstmWeights<InputSize>&, LstmState&, const float* frames, float* output, int numFrames) noexcept;
 
     /** The kernel's activation over n values; in and out may be the same array. */
     static void tanh(LstmKernel, const float* in, float* out, int n) noexcept;

@@ -51,7 +51,7 @@ public:
         first value. With one input, frames and output may be the same array. */
     void process(const float* frames, float* output, int numFrames) noexcept
     {
-        LstmKernels::run<InputSize>(LstmKernels::active())(weights, state, frames, output, numFrames);
+        LstmKernels::process(weights, state, frames, output, numFrames);
     }
 
     /** Clears the hidden outputs and cell values; the weights stay. */

@@ -16,6 +16,10 @@
 #include <limits>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <xmmintrin.h>
+#endif
+
 namespace
 {
 using json = nlohmann::json;
@@ -318,3 +322,16 @@ TEST(ModelKernels, NetworksRunTheFastestKernelTheProcessorSupports)
         }
     }
 }
+
+#if defined(__x86_64__)
+TEST(ModelKernels, ProcessingLeavesTheCallersFloatingPointModeAsItWas)
+{
+    // The kernels flush subnormals to zero while they run, and must give the mode back.
+    LstmNetwork<1> network;
+    loadNetwork(network, fixtureModel(fixture()));
+    std::vector<float> x(64, 0.25f);
+    const unsigned before = _mm_getcsr();
+    network.process(x.data(), x.data(), (int) x.size());
+    EXPECT_EQ(_mm_getcsr(), before);
+}
+#endif
