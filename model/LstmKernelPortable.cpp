@@ -40,7 +40,7 @@ inline Float4 tanh4(Float4 x) noexcept
 inline Float4 sigmoidOfHalved(Float4 x) noexcept { return 0.5f * tanh4(x) + 0.5f; }
 } // namespace
 
-// One block of 8 units at a time, its 32 gate rows in 8 vectors, as in the AVX2 kernel.
+// One block of 8 units at a time: its 32 gate rows fill 8 of the 16 vector registers.
 template <int InputSize>
 void run(const LstmWeights<InputSize>& w, LstmState& s, const float* frames, float* output, int numFrames) noexcept
 {

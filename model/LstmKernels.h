@@ -67,7 +67,7 @@ struct LstmKernels
     /** Makes networks run the given kernel from now on, if it is supported; for tests and benchmarks. */
     static void force(LstmKernel) noexcept;
 
-    /** Runs the active kernel (see LstmRun). */
+    /** Runs the active kernel (see LstmRun), with subnormal numbers flushed to zero meanwhile. */
     template <int InputSize>
     static void process(const LstmWeights<InputSize>&, LstmState&, const float* frames, float* output, int numFrames) noexcept;
 
