@@ -1,12 +1,15 @@
 // The network's cost per sample: RT_LSTM::process beside a plain scalar loop of the same
-// arithmetic, both over one second of audio at 48 kHz.
+// arithmetic on the same weights, both over one second of audio at 48 kHz.
 //
 //   build/bench/brimwell_bench --benchmark_filter=Network
 
 #include "model/RT_LSTM.h"
 
+#include <juce_audio_basics/juce_audio_basics.h>
+
 #include <BinaryData.h>
 #include <benchmark/benchmark.h>
+#include <nlohmann/json.hpp>
 
 #include <array>
 #include <cmath>
@@ -35,6 +38,22 @@ juce::MemoryBlock modelFile()
 /** The textbook LSTM step in plain loops, with weights in PyTorch's row order. */
 struct ScalarLstm
 {
+    explicit ScalarLstm(const juce::MemoryBlock& file)
+    {
+        const auto doc = nlohmann::json::parse(file.toString().toStdString());
+        const auto& w = doc.at("state_dict");
+        for (size_t r = 0; r < 4 * hidden; ++r)
+        {
+            wih[r] = w.at("rec.weight_ih_l0")[r][0].get<float>();
+            bias[r] = w.at("rec.bias_ih_l0")[r].get<float>() + w.at("rec.bias_hh_l0")[r].get<float>();
+            for (size_t j = 0; j < hidden; ++j)
+                whh[r][j] = w.at("rec.weight_hh_l0")[r][j].get<float>();
+        }
+        for (size_t j = 0; j < hidden; ++j)
+            dense[j] = w.at("lin.weight")[0][j].get<float>();
+        denseBias = w.at("lin.bias")[0].get<float>();
+    }
+
     std::array<float, 4 * hidden> wih {}, bias {};
     std::array<std::array<float, hidden>, 4 * hidden> whh {};
     std::array<float, hidden> dense {}, h {}, c {};
@@ -76,13 +95,15 @@ void setPerSampleCounters(benchmark::State& state)
 
 static void Network_RT_LSTM(benchmark::State& state)
 {
+    juce::ScopedNoDenormals noDenormals; // as on the audio thread
     RT_LSTM network;
     network.load_json(modelFile());
-    auto buffer = benchInput();
+    const auto input = benchInput();
+    std::vector<float> output(input.size());
     for (auto _ : state)
     {
-        network.process(buffer.data(), buffer.data(), numSamples);
-        benchmark::DoNotOptimize(buffer.data());
+        network.process(input.data(), output.data(), numSamples);
+        benchmark::DoNotOptimize(output.data());
     }
     setPerSampleCounters(state);
 }
@@ -90,21 +111,15 @@ BENCHMARK(Network_RT_LSTM)->Unit(benchmark::kMillisecond);
 
 static void Network_ScalarReference(benchmark::State& state)
 {
-    auto lstm = std::make_unique<ScalarLstm>();
-    juce::Random random(3);
-    for (auto& row : lstm->whh)
-        for (auto& w : row)
-            w = 0.2f * (random.nextFloat() - 0.5f);
-    for (auto& w : lstm->wih)
-        w = random.nextFloat() - 0.5f;
-    for (auto& w : lstm->dense)
-        w = 0.1f;
-    auto buffer = benchInput();
+    juce::ScopedNoDenormals noDenormals;
+    auto lstm = std::make_unique<ScalarLstm>(modelFile());
+    const auto input = benchInput();
+    std::vector<float> output(input.size());
     for (auto _ : state)
     {
-        for (auto& s : buffer)
-            s = lstm->step(s);
-        benchmark::DoNotOptimize(buffer.data());
+        for (size_t i = 0; i < input.size(); ++i)
+            output[i] = lstm->step(input[i]);
+        benchmark::DoNotOptimize(output.data());
     }
     setPerSampleCounters(state);
 }
