@@ -9,6 +9,8 @@
 #include "model/ReferenceLstmNetwork.h"
 
 #include <BinaryData.h>
+#include "BenchSignal.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -19,15 +21,7 @@
 
 namespace
 {
-constexpr int numSamples = 48000;
-
-std::vector<float> benchInput()
-{
-    std::vector<float> x(numSamples);
-    for (int i = 0; i < numSamples; ++i)
-        x[(size_t) i] = 0.5f * std::sin(0.013f * (float) i) * std::exp(-0.0001f * (float) i);
-    return x;
-}
+using bench_signal::numSamples;
 
 nlohmann::json model()
 {
@@ -41,7 +35,7 @@ template <class Network>
 double runNetwork(benchmark::State& state, Network& network)
 {
     loadNetwork(network, model());
-    const auto input = benchInput();
+    const auto input = bench_signal::input();
     std::vector<float> output(input.size());
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state)

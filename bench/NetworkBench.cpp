@@ -8,6 +8,8 @@
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <BinaryData.h>
+#include "BenchSignal.h"
+
 #include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 
@@ -17,16 +19,8 @@
 
 namespace
 {
-constexpr int numSamples = 48000;
+using bench_signal::numSamples;
 constexpr int hidden = 40;
-
-std::vector<float> benchInput()
-{
-    std::vector<float> x(numSamples);
-    for (int i = 0; i < numSamples; ++i)
-        x[(size_t) i] = 0.5f * std::sin(0.013f * (float) i) * std::exp(-0.0001f * (float) i);
-    return x;
-}
 
 juce::MemoryBlock modelFile()
 {
@@ -98,7 +92,7 @@ static void Network_RT_LSTM(benchmark::State& state)
     juce::ScopedNoDenormals noDenormals; // as on the audio thread
     RT_LSTM network;
     network.load_json(modelFile());
-    const auto input = benchInput();
+    const auto input = bench_signal::input();
     std::vector<float> output(input.size());
     for (auto _ : state)
     {
@@ -113,7 +107,7 @@ static void Network_ScalarReference(benchmark::State& state)
 {
     juce::ScopedNoDenormals noDenormals;
     auto lstm = std::make_unique<ScalarLstm>(modelFile());
-    const auto input = benchInput();
+    const auto input = bench_signal::input();
     std::vector<float> output(input.size());
     for (auto _ : state)
     {
