@@ -4,12 +4,12 @@
 //
 //   build/bench/brimwell_bench --benchmark_filter=Kernel --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
 
+#include "BenchSignal.h"
 #include "model/LstmNetwork.h"
 #include "model/NetworkLoader.h"
 #include "model/ReferenceLstmNetwork.h"
 
 #include <BinaryData.h>
-#include "BenchSignal.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,12 +3,12 @@
 //
 //   build/bench/brimwell_bench --benchmark_filter=Network
 
+#include "BenchSignal.h"
 #include "model/RT_LSTM.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <BinaryData.h>
-#include "BenchSignal.h"
 
 #include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
