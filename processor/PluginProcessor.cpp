@@ -40,16 +40,11 @@ ZiruzozodAudioProcessor::ZiruzozodAudioProcessor()
                          .withInput("Input", juce::AudioChannelSet::stereo(), true)
                          .withOutput("Output", juce::AudioChannelSet::stereo(), true))
 {
+    for (size_t k = 0; k < (size_t) numModels; ++k)
     {
-        std::array<juce::MemoryBlock, numModels> modelFiles;
-        for (int k = 0; k < numModels; ++k)
-            modelFiles[(size_t) k] = modelFileBytes(k);
-
-        for (size_t k = 0; k < (size_t) numModels; ++k)
-        {
-            modelsLeft[k].load_json(modelFiles[k]);
-            modelsRight[k].load_json(modelFiles[k]);
-        }
+        const auto modelFile = modelFileBytes((int) k);
+        modelsLeft[k].load_json(modelFile);
+        modelsRight[k].load_json(modelFile);
     }
 
     apvts = std::make_unique<juce::AudioProcessorValueTreeState>(*this, nullptr, "Brimwell", generateLayout());
@@ -128,8 +123,7 @@ void ZiruzozodAudioProcessor::prepareToPlay(double sampleRate, int maximumExpect
     dcHighPass.prepare(spec);
     ultrasonicLowPass.prepare(spec);
 
-    const auto* ultraModeValue = apvts->getRawParameterValue("ultraXButton");
-    const bool ultraMode = ultraModeValue != nullptr && ultraModeValue->load() != 0.0f;
+    const bool ultraMode = ultraModeParameter->load() != 0.0f;
     if (const auto choice = NetworkChoice::atPreparation(sampleRate, ultraMode, boostParameter->load()))
     {
         const auto k = (size_t) choice->networkIndex;
