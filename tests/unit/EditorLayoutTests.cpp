@@ -151,7 +151,7 @@ TEST_F(EditorLayout, WithoutSettingsOpensAt896By525ThenSettlesAt895By524)
         closeEditor(); // also writes the pending setting, well before its 3 s delay
     }
     EXPECT_TRUE(settingsFile().existsAsFile());
-    EXPECT_TRUE(settingsFile().isAChildOf(folder));
+    EXPECT_TRUE(settingsFile().isAChildOf(home.path()));
 }
 
 TEST_F(EditorLayout, SizeLimitsAndAspectRatioBindOnlyResizing)
@@ -185,7 +185,7 @@ TEST_F(EditorLayout, ThePlugInsEditorRemembersItsSizeInTheUsersHome)
     std::unique_ptr<juce::AudioProcessorEditor> editor(processor->createEditor());
     editor->setSize(1280, 750);
     editor.reset();
-    EXPECT_TRUE(folder.getChildFile(".Brimwell/Brimwell.settings").existsAsFile());
+    EXPECT_TRUE(home.path().getChildFile(".Brimwell/Brimwell.settings").existsAsFile());
 
     editor.reset(processor->createEditor());
     EXPECT_EQ(editor->getWidth(), 1280);

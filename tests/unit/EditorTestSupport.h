@@ -1,39 +1,20 @@
 #pragma once
 
+#include "PresetScopedHome.h"
 #include "editor/PluginEditor.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 
 /** A processor and an editor for it, with HOME (the preset folder) and the size setting
     inside one temporary folder, so no test writes anywhere else. */
 class EditorFixture : public ::testing::Test
 {
   protected:
-    EditorFixture()
-        : previousHome(std::getenv("HOME") != nullptr ? std::getenv("HOME") : ""),
-          folder(juce::File::getSpecialLocation(juce::File::tempDirectory)
-                     .getNonexistentChildFile("brimwell-editor", {}, false))
-    {
-        folder.createDirectory();
-        setenv("HOME", folder.getFullPathName().toRawUTF8(), 1);
-        processor = std::make_unique<ZiruzozodAudioProcessor>();
-    }
-
-    ~EditorFixture() override
-    {
-        openedEditor.reset();
-        processor.reset();
-        setenv("HOME", previousHome.toRawUTF8(), 1);
-        folder.deleteRecursively();
-    }
-
     /** The editor's settings options, pointed into the temporary folder. */
     juce::PropertiesFile::Options settingsOptions() const
     {
         auto options = ZiruzozodAudioProcessorEditor::defaultSettingsOptions();
-        options.folderName = folder.getChildFile("settings").getFullPathName();
+        options.folderName = home.path().getChildFile("settings").getFullPathName();
         return options;
     }
 
@@ -62,9 +43,9 @@ class EditorFixture : public ::testing::Test
         return { children.begin(), children.end() };
     }
 
-    const juce::String previousHome;
-    const juce::File folder;
-    std::unique_ptr<ZiruzozodAudioProcessor> processor;
+    // First, so that the editor and the processor are gone before HOME is restored.
+    ScopedTemporaryHome home;
+    std::unique_ptr<ZiruzozodAudioProcessor> processor = std::make_unique<ZiruzozodAudioProcessor>();
     std::unique_ptr<ZiruzozodAudioProcessorEditor> openedEditor;
 };
 

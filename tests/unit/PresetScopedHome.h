@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../TestEnvironment.h"
+
 #include <juce_core/juce_core.h>
 
 #include <cstdlib>
@@ -11,14 +13,8 @@ class ScopedTemporaryHome
 public:
     ScopedTemporaryHome()
         : previous(std::getenv("HOME") != nullptr ? juce::String(std::getenv("HOME")) : juce::String()),
-          folder(juce::File::getSpecialLocation(juce::File::tempDirectory)
-                     .getNonexistentChildFile(
-                         "brimwell-home-" +
-                             juce::String::toHexString(juce::Random::getSystemRandom().nextInt64()),
-                         {}, false))
+          folder(juce::String(useTemporaryHome()))
     {
-        folder.createDirectory();
-        setenv("HOME", folder.getFullPathName().toRawUTF8(), 1);
     }
 
     ~ScopedTemporaryHome()
@@ -35,4 +31,6 @@ public:
 private:
     const juce::String previous;
     const juce::File folder;
+
+    JUCE_DECLARE_NON_COPYABLE(ScopedTemporaryHome)
 };
