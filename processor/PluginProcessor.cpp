@@ -274,26 +274,17 @@ ZiruzozodAudioProcessor::BlockParameters ZiruzozodAudioProcessor::readBlockParam
 
 void ZiruzozodAudioProcessor::chooseNetworks(float boost, float ultraMode) noexcept
 {
-    auto choose = [this, boost, ultraMode]
-    {
-        if (const auto k = NetworkChoice::atBlock(preparedRate, ultraMode != 0.0f, boost))
-        {
-            nextModelLeft = &modelsLeft[(size_t) *k];
-            nextModelRight = &modelsRight[(size_t) *k];
-            modelFadeCounter.store(ModelFade::fullFade);
-            modelReady = true;
-        }
-    };
+    // lastBoost starts below every Boost value, so the first block always chooses.
+    if (boost == (float) lastBoost)
+        return;
+    lastBoost = (int) boost;
 
-    if (!modelChosenOnce)
+    if (const auto k = NetworkChoice::atBlock(preparedRate, ultraMode != 0.0f, boost))
     {
-        choose();
-        modelChosenOnce = true;
-    }
-    if (boost != (float) lastBoost)
-    {
-        choose();
-        lastBoost = (int) boost;
+        nextModelLeft = &modelsLeft[(size_t) *k];
+        nextModelRight = &modelsRight[(size_t) *k];
+        modelFadeCounter.store(ModelFade::fullFade);
+        modelReady = true;
     }
 }
 

@@ -89,8 +89,7 @@ private:
 
     juce::dsp::Gain<float> driveGain, inputGain, outputGain, dryGain, wetGain, makeupGain;
 
-    bool modelChosenOnce = false;
-    int lastBoost = -1;
+    int lastBoost = -1; // Boost of the last block-time choice
     bool isPrepared = false;
     int oversamplingOrder = 1;
 

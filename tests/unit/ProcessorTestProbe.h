@@ -33,11 +33,7 @@ struct ProcessorTestProbe
     int lastBoost() const { return p.lastBoost; }
 
     /** Makes the block-time choice as done, so that only the test moves the fade counter. */
-    void skipBlockChoices(float boost)
-    {
-        p.modelChosenOnce = true;
-        p.lastBoost = (int) boost;
-    }
+    void skipBlockChoices(float boost) { p.lastBoost = (int) boost; }
 
     /** The swap step of the fade, alone: the chosen pair becomes current. */
     void swap() { p.swapInChosenNetworks(); }
