@@ -28,11 +28,16 @@ ZiruzozodAudioProcessorEditor::ZiruzozodAudioProcessorEditor(
 {
     const auto meterStrip = picture(BinaryData::meter_png, BinaryData::meter_pngSize);
 
-    driveKnob = std::make_unique<juce::Slider>("driveKnob");
-    addAndMakeVisible(*driveKnob);
-    driveKnob->setSliderStyle(juce::Slider::RotaryVerticalDrag);
-    driveKnob->setTextBoxStyle(juce::Slider::NoTextBox, false, 0, 0);
-    driveKnob->setLookAndFeel(&driveKnobLook);
+    const auto makeNamedKnob =
+        [this](std::unique_ptr<juce::Slider>& knob, const char* name, juce::LookAndFeel& look)
+    {
+        knob = std::make_unique<juce::Slider>(name);
+        addAndMakeVisible(*knob);
+        knob->setSliderStyle(juce::Slider::RotaryVerticalDrag);
+        knob->setTextBoxStyle(juce::Slider::NoTextBox, false, 0, 0);
+        knob->setLookAndFeel(&look);
+    };
+    makeNamedKnob(driveKnob, "driveKnob", driveKnobLook);
 
     const auto makeBubbleKnob =
         [this](std::unique_ptr<FadeinPopupSlider>& knob, juce::LookAndFeel& look, const char* suffix)
@@ -48,11 +53,7 @@ ZiruzozodAudioProcessorEditor::ZiruzozodAudioProcessorEditor(
     makeBubbleKnob(lpKnob, lpKnobLook, " Hz");
     makeBubbleKnob(hpKnob, hpKnobLook, " Hz");
 
-    boostKnob = std::make_unique<juce::Slider>("boostKnob");
-    addAndMakeVisible(*boostKnob);
-    boostKnob->setSliderStyle(juce::Slider::RotaryVerticalDrag);
-    boostKnob->setTextBoxStyle(juce::Slider::NoTextBox, false, 0, 0);
-    boostKnob->setLookAndFeel(&boostKnobLook);
+    makeNamedKnob(boostKnob, "boostKnob", boostKnobLook);
 
     addAndMakeVisible(presetBox);
     presetBox.setLookAndFeel(&presetLook);
