@@ -32,8 +32,9 @@ add_custom_command(OUTPUT ${BRIMWELL_PICTURE_FILES}
 
 # juce_add_binary_data wants its files at configure time and re-encodes them only when its
 # file list changes. Empty stand-ins satisfy the first (the generator, built later, is newer,
-# so they are drawn over before use); the deferred call below ties the encoding to the pictures,
-# and touches the encoded files, which the encoder leaves alone when their content is unchanged.
+# so they are drawn over before use); for the second, the top-level CMakeLists.txt ties the
+# encoding to the pictures and touches the encoded files, which the encoder leaves alone when
+# their content is unchanged.
 file(MAKE_DIRECTORY "${BRIMWELL_ARTWORK_DIR}")
 foreach(picture ${BRIMWELL_PICTURE_FILES})
     if(NOT EXISTS "${picture}")

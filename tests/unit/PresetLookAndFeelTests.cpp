@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 namespace
 {
 const juce::uint32 background = 0xff8a826e;
