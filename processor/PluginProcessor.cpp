@@ -153,12 +153,8 @@ void ZiruzozodAudioProcessor::prepareToPlay(double sampleRate, int maximumExpect
     postLowPassLeft.reset();
     postLowPassRight.reset();
 
-    if (levelFollowerLeft == nullptr)
-        levelFollowerLeft = std::make_unique<LevelFollower>();
-    if (levelFollowerRight == nullptr)
-        levelFollowerRight = std::make_unique<LevelFollower>();
-    levelFollowerLeft->prepare(sampleRate);
-    levelFollowerRight->prepare(sampleRate);
+    levelFollowerLeft.prepare(sampleRate);
+    levelFollowerRight.prepare(sampleRate);
 
     for (auto* gain : { &inputGain, &driveGain, &outputGain, &dryGain, &wetGain, &makeupGain })
     {
@@ -260,7 +256,7 @@ void ZiruzozodAudioProcessor::processSegment(juce::AudioBuffer<float>& buffer, i
     if (FiniteSamples::replaceNonFinite(wet))
         clearRecursiveState();
 
-    publishOutputLevels(wet, getTotalNumOutputChannels(), *levelFollowerLeft, *levelFollowerRight, outputLevelLeft,
+    publishOutputLevels(wet, getTotalNumOutputChannels(), levelFollowerLeft, levelFollowerRight, outputLevelLeft,
                         outputLevelRight);
 }
 

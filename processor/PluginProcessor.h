@@ -78,7 +78,7 @@ public:
     std::unique_ptr<ProcessorPresetManager> presetManager;
 
 private:
-    std::unique_ptr<LevelFollower> levelFollowerLeft, levelFollowerRight;
+    LevelFollower levelFollowerLeft, levelFollowerRight;
 
     RT_LSTM* currentModelLeft = nullptr;
     RT_LSTM* currentModelRight = nullptr;

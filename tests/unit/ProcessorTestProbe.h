@@ -55,8 +55,8 @@ struct ProcessorTestProbe
         return p.makeupGain;
     }
 
-    const LevelFollower* followerLeft() const { return p.levelFollowerLeft.get(); }
-    const LevelFollower* followerRight() const { return p.levelFollowerRight.get(); }
+    const LevelFollower* followerLeft() const { return &p.levelFollowerLeft; }
+    const LevelFollower* followerRight() const { return &p.levelFollowerRight; }
 };
 
 /** Sets a parameter in its own units, the way a host does. */
