@@ -42,11 +42,7 @@ protected:
         tree.setProperty("Preset_Has_Been_Modified", false, nullptr);
         for (const auto& [id, value] : values)
             tree.getChildWithProperty("id", id).setProperty("value", value, nullptr);
-
-        juce::MemoryBlock bytes;
-        juce::MemoryOutputStream stream(bytes, false);
-        tree.writeToStream(stream);
-        return bytes;
+        return encode(tree);
     }
 
     /** Makes a preset file (or, for a path ending in "/", a folder) below the preset folder. */
@@ -329,10 +325,7 @@ TEST_F(PresetBoxTest, AHostRestoreRebindsTheNameAndTheMark)
 
     auto restored = decode(presetBytes("Host"));
     restored.setProperty("Preset_Has_Been_Modified", true, nullptr);
-    juce::MemoryBlock bytes;
-    juce::MemoryOutputStream stream(bytes, false);
-    restored.writeToStream(stream);
-    stream.flush();
+    const auto bytes = encode(restored);
     processor->setStateInformation(bytes.getData(), (int) bytes.getSize());
 
     EXPECT_EQ(box->currentPresetValue.toString(), "Host");

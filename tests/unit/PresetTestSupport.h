@@ -107,6 +107,13 @@ protected:
         return juce::ValueTree::readFromData(bytes.getData(), bytes.getSize());
     }
 
+    static juce::MemoryBlock encode(const juce::ValueTree& tree)
+    {
+        juce::MemoryOutputStream stream;
+        tree.writeToStream(stream);
+        return stream.getMemoryBlock();
+    }
+
     /** The files left in a folder: a save must leave no temporary file behind. */
     static juce::StringArray fileNamesIn(const juce::File& folder)
     {
