@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -46,11 +45,8 @@ double runNetwork(benchmark::State& state, Network& network)
     }
     const std::chrono::duration<double, std::nano> elapsed = std::chrono::steady_clock::now() - start;
 
-    const double samples = (double) state.iterations() * numSamples;
-    state.SetItemsProcessed((int64_t) samples);
-    // Seconds per sample, printed with an SI prefix (n for nanoseconds).
-    state.counters["time_per_sample"] = benchmark::Counter(samples, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    return elapsed.count() / samples;
+    bench_signal::setPerSampleCounters(state);
+    return elapsed.count() / ((double) state.iterations() * numSamples);
 }
 
 std::vector<double>& baselineRuns()

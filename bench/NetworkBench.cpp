@@ -15,11 +15,13 @@
 
 #include <array>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace
 {
 using bench_signal::numSamples;
+using bench_signal::setPerSampleCounters;
 constexpr int hidden = 40;
 
 juce::MemoryBlock modelFile()
@@ -77,14 +79,6 @@ struct ScalarLstm
         return y + x;
     }
 };
-
-void setPerSampleCounters(benchmark::State& state)
-{
-    state.SetItemsProcessed((int64_t) state.iterations() * numSamples);
-    // Seconds per sample, printed with an SI prefix (n for nanoseconds).
-    state.counters["time_per_sample"] = benchmark::Counter((double) state.iterations() * numSamples,
-                                                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
 } // namespace
 
 static void Network_RT_LSTM(benchmark::State& state)
