@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -18,7 +17,7 @@ struct ProcessorTestProbe
 {
     ZiruzozodAudioProcessor& p;
 
-    static int indexOf(const RT_LSTM* model, const std::array<RT_LSTM, 25>& models)
+    static int indexOf(const RT_LSTM* model, const std::array<RT_LSTM, ZiruzozodAudioProcessor::numModels>& models)
     {
         return model == nullptr ? -1 : (int) (model - models.data());
     }
