@@ -2,12 +2,10 @@
 
 #include "NetworkLoader.h"
 
-#include <string>
-
 void RT_LSTM::load_json(const juce::MemoryBlock& modelFile)
 {
-    const std::string text(static_cast<const char*>(modelFile.getData()), modelFile.getSize());
-    const auto document = nlohmann::json::parse(text);
+    const auto* text = static_cast<const char*>(modelFile.getData());
+    const auto document = nlohmann::json::parse(text, text + modelFile.getSize());
 
     input_size = document.at("model_data").at("input_size").get<int>();
 
