@@ -31,7 +31,7 @@ std::unique_ptr<ZiruzozodAudioProcessor> afterOneBlock(double rate, const std::m
 }
 } // namespace
 
-TEST(ProcessorChain, FirstOrderCoefficientsFollowThePartsFormulas)
+TEST(ProcessorChain, FirstOrderCoefficientsFollowTheBilinearDesigns)
 {
     for (const double fs : { 44100.0, 96000.0 })
         for (const auto& [hp, lp] : { std::pair { 20.0, 20000.0 }, std::pair { 120.0, 8000.0 }, std::pair { 500.0, 2000.0 } })
@@ -63,7 +63,7 @@ TEST(ProcessorChain, EachFirstOrderFilterHasItsOwnCoefficients)
     EXPECT_NE(&probe.postLowPassLeft(), &probe.postLowPassRight());
 }
 
-TEST(ProcessorChain, FixedFiltersFollowThePartsFormulas)
+TEST(ProcessorChain, FixedFiltersAreButterworthDesigns)
 {
     const double root2 = std::sqrt(2.0);
     for (const double fs : { 44100.0, 96000.0 })
@@ -100,7 +100,7 @@ TEST(ProcessorChain, DecibelsBecomeGainsWithTheMinus100Floor)
     EXPECT_NEAR(probe.gain("output").getGainLinear(), std::pow(10.0, -0.6), 1e-7);
 }
 
-TEST(ProcessorChain, MakeupLevelsOfThePartsTable)
+TEST(ProcessorChain, MakeupLevelIsDryMixPlusTheBoostOffset)
 {
     const double offsets[] = { -3.407, -4.866, -7.09, -8.956, -11.1136 };
     for (int boost = 0; boost <= 4; ++boost)
