@@ -20,13 +20,13 @@ const juce::AudioBuffer<float>& demoSignal()
     static const juce::AudioBuffer<float> signal = []
     {
         juce::AudioBuffer<float> audio;
-        const auto file = juce::File::createTempFile(".wav");
+        const juce::TemporaryFile file(".wav");
         juce::ChildProcess host;
-        if (host.start(juce::StringArray { BRIMWELL_HOST_PATH, "--make-demo", file.getFullPathName(), "--rate", "48000" }))
+        if (host.start(juce::StringArray { BRIMWELL_HOST_PATH, "--make-demo", file.getFile().getFullPathName(), "--rate",
+                                           "48000" }))
             host.waitForProcessToFinish(60000);
         double fileRate = 0.0;
-        HostedPlugin::readWav(file, audio, fileRate);
-        file.deleteFile();
+        HostedPlugin::readWav(file.getFile(), audio, fileRate);
         return audio;
     }();
     return signal;
