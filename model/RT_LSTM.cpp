@@ -26,13 +26,22 @@ void RT_LSTM::process(const float* input, float* output, int numSamples)
 void RT_LSTM::process(const float* input, float condition, float* output, int numSamples)
 {
     // Written so that a NaN on either side counts as a change.
-    const bool ramping = !(condition == conditioning_value) && numSamples > 0;
-    const float step = ramping ? (condition - conditioning_value) / (float) numSamples : 0.0f;
+    conditioning_ramping = !(condition == conditioning_value);
+
+    if (numSamples <= 0)
+    {
+        conditioning_value = condition;
+        return;
+    }
+
+    if (conditioning_ramping)
+        conditioning_step = (condition - conditioning_value) / (float) numSamples;
 
     for (int i = 0; i < numSamples; ++i)
     {
-        const float frame[2] = { input[i], ramping ? conditioning_value + (float) (i + 1) * step : condition };
-        network_2in.process(frame, output + i, 1);
+        frame_2in[0] = input[i];
+        frame_2in[1] = conditioning_ramping ? conditioning_value + (float) (i + 1) * conditioning_step : condition;
+        network_2in.process(frame_2in, output + i, 1);
     }
 
     conditioning_value = condition;

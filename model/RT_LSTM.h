@@ -27,10 +27,14 @@ public:
     int input_size = 1;
 
 private:
-    float conditioning_value = 0.0f; // the value the previous call ramped to
+    float conditioning_value = 0.0f;
+    float conditioning_step = 0.0f;
+    bool conditioning_ramping = false;
 
     LstmNetwork<1> network_1in;
     LstmNetwork<2> network_2in;
     // Filled for input count 3 so such a file loads like the others; nothing runs it.
     LstmNetwork<3> network_3in;
+
+    float frame_2in[2] {};
 };

@@ -153,8 +153,12 @@ void ZiruzozodAudioProcessor::prepareToPlay(double sampleRate, int maximumExpect
     postLowPassLeft.reset();
     postLowPassRight.reset();
 
-    levelFollowerLeft.prepare(sampleRate);
-    levelFollowerRight.prepare(sampleRate);
+    if (levelFollowerLeft == nullptr)
+        levelFollowerLeft = std::make_unique<LevelFollower>();
+    if (levelFollowerRight == nullptr)
+        levelFollowerRight = std::make_unique<LevelFollower>();
+    levelFollowerLeft->prepare(sampleRate);
+    levelFollowerRight->prepare(sampleRate);
 
     for (auto* gain : { &inputGain, &driveGain, &outputGain, &dryGain, &wetGain, &makeupGain })
     {
@@ -256,7 +260,7 @@ void ZiruzozodAudioProcessor::processSegment(juce::AudioBuffer<float>& buffer, i
     if (FiniteSamples::replaceNonFinite(wet))
         clearRecursiveState();
 
-    publishOutputLevels(wet, getTotalNumOutputChannels(), levelFollowerLeft, levelFollowerRight, outputLevelLeft,
+    publishOutputLevels(wet, getTotalNumOutputChannels(), *levelFollowerLeft, *levelFollowerRight, outputLevelLeft,
                         outputLevelRight);
 }
 
@@ -270,17 +274,26 @@ ZiruzozodAudioProcessor::BlockParameters ZiruzozodAudioProcessor::readBlockParam
 
 void ZiruzozodAudioProcessor::chooseNetworks(float boost, float ultraMode) noexcept
 {
-    // lastBoost starts below every Boost value, so the first block always chooses.
-    if (boost == (float) lastBoost)
-        return;
-    lastBoost = (int) boost;
-
-    if (const auto k = NetworkChoice::atBlock(preparedRate, ultraMode != 0.0f, boost))
+    auto choose = [this, boost, ultraMode]
     {
-        nextModelLeft = &modelsLeft[(size_t) *k];
-        nextModelRight = &modelsRight[(size_t) *k];
-        modelFadeCounter.store(ModelFade::fullFade);
-        modelReady = true;
+        if (const auto k = NetworkChoice::atBlock(preparedRate, ultraMode != 0.0f, boost))
+        {
+            nextModelLeft = &modelsLeft[(size_t) *k];
+            nextModelRight = &modelsRight[(size_t) *k];
+            modelFadeCounter.store(ModelFade::fullFade);
+            modelReady = true;
+        }
+    };
+
+    if (!modelChosenOnce)
+    {
+        choose();
+        modelChosenOnce = true;
+    }
+    if (boost != (float) lastBoost)
+    {
+        choose();
+        lastBoost = (int) boost;
     }
 }
 

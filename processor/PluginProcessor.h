@@ -78,7 +78,7 @@ public:
     std::unique_ptr<ProcessorPresetManager> presetManager;
 
 private:
-    LevelFollower levelFollowerLeft, levelFollowerRight;
+    std::unique_ptr<LevelFollower> levelFollowerLeft, levelFollowerRight;
 
     RT_LSTM* currentModelLeft = nullptr;
     RT_LSTM* currentModelRight = nullptr;
@@ -89,7 +89,8 @@ private:
 
     juce::dsp::Gain<float> driveGain, inputGain, outputGain, dryGain, wetGain, makeupGain;
 
-    int lastBoost = -1; // Boost of the last block-time choice
+    bool modelChosenOnce = false;
+    int lastBoost = -1;
     bool isPrepared = false;
     int oversamplingOrder = 1;
 

@@ -32,7 +32,11 @@ struct ProcessorTestProbe
     int lastBoost() const { return p.lastBoost; }
 
     /** Makes the block-time choice as done, so that only the test moves the fade counter. */
-    void skipBlockChoices(float boost) { p.lastBoost = (int) boost; }
+    void skipBlockChoices(float boost)
+    {
+        p.modelChosenOnce = true;
+        p.lastBoost = (int) boost;
+    }
 
     /** The swap step of the fade, alone: the chosen pair becomes current. */
     void swap() { p.swapInChosenNetworks(); }
@@ -54,8 +58,8 @@ struct ProcessorTestProbe
         return p.makeupGain;
     }
 
-    const LevelFollower* followerLeft() const { return &p.levelFollowerLeft; }
-    const LevelFollower* followerRight() const { return &p.levelFollowerRight; }
+    const LevelFollower* followerLeft() const { return p.levelFollowerLeft.get(); }
+    const LevelFollower* followerRight() const { return p.levelFollowerRight.get(); }
 };
 
 /** Sets a parameter in its own units, the way a host does. */
