@@ -5,6 +5,7 @@
 //   build/bench/brimwell_bench --benchmark_filter=ProcessBlock
 
 #include "processor/PluginProcessor.h"
+#include "processor/ParameterIds.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,7 +22,7 @@ void processBlocks(benchmark::State& state, bool ultraMode)
 {
     const juce::ScopedJuceInitialiser_GUI juce;
     auto processor = std::make_unique<ZiruzozodAudioProcessor>();
-    auto* ultra = processor->apvts->getParameter("ultraXButton");
+    auto* ultra = processor->apvts->getParameter(ParameterIds::ultraMode);
     ultra->setValueNotifyingHost(ultraMode ? 1.0f : 0.0f);
     processor->setRateAndBufferSizeDetails(sampleRate, blockSize);
     processor->prepareToPlay(sampleRate, blockSize);

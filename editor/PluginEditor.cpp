@@ -1,4 +1,5 @@
 #include "editor/PluginEditor.h"
+#include "processor/ParameterIds.h"
 
 #include "editor/CanvasLayout.h"
 
@@ -37,7 +38,7 @@ ZiruzozodAudioProcessorEditor::ZiruzozodAudioProcessorEditor(
         knob->setTextBoxStyle(juce::Slider::NoTextBox, false, 0, 0);
         knob->setLookAndFeel(&look);
     };
-    makeNamedKnob(driveKnob, "driveKnob", driveKnobLook);
+    makeNamedKnob(driveKnob, ParameterIds::drive, driveKnobLook);
 
     const auto makeBubbleKnob =
         [this](std::unique_ptr<FadeinPopupSlider>& knob, juce::LookAndFeel& look, const char* suffix)
@@ -53,7 +54,7 @@ ZiruzozodAudioProcessorEditor::ZiruzozodAudioProcessorEditor(
     makeBubbleKnob(lpKnob, lpKnobLook, " Hz");
     makeBubbleKnob(hpKnob, hpKnobLook, " Hz");
 
-    makeNamedKnob(boostKnob, "boostKnob", boostKnobLook);
+    makeNamedKnob(boostKnob, ParameterIds::boost, boostKnobLook);
 
     addAndMakeVisible(presetBox);
     presetBox.setLookAndFeel(&presetLook);
@@ -97,16 +98,16 @@ ZiruzozodAudioProcessorEditor::ZiruzozodAudioProcessorEditor(
     setUpToggle(powerToggle, picture(BinaryData::toggle_power_png, BinaryData::toggle_power_pngSize));
 
     auto& state = *audioProcessor.apvts;
-    linkAttachment = std::make_unique<ButtonAttachment>(state, "linkOnOfFButton", linkToggle);
-    ultraXAttachment = std::make_unique<ButtonAttachment>(state, "ultraXButton", ultraXToggle);
-    powerAttachment = std::make_unique<ButtonAttachment>(state, "poweRButton", powerToggle);
-    driveAttachment = std::make_unique<SliderAttachment>(state, "driveKnob", *driveKnob);
-    boostAttachment = std::make_unique<SliderAttachment>(state, "boostKnob", *boostKnob);
-    intrimAttachment = std::make_unique<SliderAttachment>(state, "intrimKnob", *intrimKnob);
-    outtrimAttachment = std::make_unique<SliderAttachment>(state, "outtrimKnob", *outtrimKnob);
-    drymixAttachment = std::make_unique<SliderAttachment>(state, "drymixKnob", *drymixKnob);
-    lpAttachment = std::make_unique<SliderAttachment>(state, "lpKnob", *lpKnob);
-    hpAttachment = std::make_unique<SliderAttachment>(state, "hpKnob", *hpKnob);
+    linkAttachment = std::make_unique<ButtonAttachment>(state, ParameterIds::autoGain, linkToggle);
+    ultraXAttachment = std::make_unique<ButtonAttachment>(state, ParameterIds::ultraMode, ultraXToggle);
+    powerAttachment = std::make_unique<ButtonAttachment>(state, ParameterIds::power, powerToggle);
+    driveAttachment = std::make_unique<SliderAttachment>(state, ParameterIds::drive, *driveKnob);
+    boostAttachment = std::make_unique<SliderAttachment>(state, ParameterIds::boost, *boostKnob);
+    intrimAttachment = std::make_unique<SliderAttachment>(state, ParameterIds::inputTrim, *intrimKnob);
+    outtrimAttachment = std::make_unique<SliderAttachment>(state, ParameterIds::outputTrim, *outtrimKnob);
+    drymixAttachment = std::make_unique<SliderAttachment>(state, ParameterIds::dryMix, *drymixKnob);
+    lpAttachment = std::make_unique<SliderAttachment>(state, ParameterIds::lowPass, *lpKnob);
+    hpAttachment = std::make_unique<SliderAttachment>(state, ParameterIds::highPass, *hpKnob);
 
     editorSettings.setStorageParameters(settingsOptions);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/FadeinPopupSlider.h"
+#include "processor/ParameterIds.h"
 #include "editor/FilmStripComponent.h"
 #include "editor/KnobLooks.h"
 #include "editor/Retrotogglebutton.h"
@@ -56,8 +57,8 @@ class ZiruzozodAudioProcessorEditor : public juce::AudioProcessorEditor
     ZovidOziziveSimpleButton deleteButton{"Delete Button"};
     ZovidOziziveSimpleButton previousPresetButton{"Previous Preset Button"};
     ZovidOziziveSimpleButton nextPresetButton{"Next Preset Button"};
-    Retrotogglebutton linkToggle{"linkOnOfFButton"};
-    Retrotogglebutton ultraXToggle{"ultraXButton"};
+    Retrotogglebutton linkToggle{ParameterIds::autoGain};
+    Retrotogglebutton ultraXToggle{ParameterIds::ultraMode};
     Retrotogglebutton powerToggle{"powerButton"};
 
     std::unique_ptr<FadeinPopupSlider> lpKnob, hpKnob;

@@ -1,4 +1,5 @@
 #include "PluginProcessor.h"
+#include "processor/ParameterIds.h"
 
 #include "editor/PluginEditor.h"
 
@@ -50,16 +51,16 @@ ZiruzozodAudioProcessor::ZiruzozodAudioProcessor()
     apvts = std::make_unique<juce::AudioProcessorValueTreeState>(*this, nullptr, "Brimwell", generateLayout());
     presetManager = std::make_unique<ProcessorPresetManager>(*this, *apvts);
 
-    outputTrimParameter = apvts->getRawParameterValue("outtrimKnob");
-    inputTrimParameter = apvts->getRawParameterValue("intrimKnob");
-    dryMixParameter = apvts->getRawParameterValue("drymixKnob");
-    driveParameter = apvts->getRawParameterValue("driveKnob");
-    boostParameter = apvts->getRawParameterValue("boostKnob");
-    powerParameter = apvts->getRawParameterValue("poweRButton");
-    ultraModeParameter = apvts->getRawParameterValue("ultraXButton");
-    autoGainParameter = apvts->getRawParameterValue("linkOnOfFButton");
-    lowPassParameter = apvts->getRawParameterValue("lpKnob");
-    highPassParameter = apvts->getRawParameterValue("hpKnob");
+    outputTrimParameter = apvts->getRawParameterValue(ParameterIds::outputTrim);
+    inputTrimParameter = apvts->getRawParameterValue(ParameterIds::inputTrim);
+    dryMixParameter = apvts->getRawParameterValue(ParameterIds::dryMix);
+    driveParameter = apvts->getRawParameterValue(ParameterIds::drive);
+    boostParameter = apvts->getRawParameterValue(ParameterIds::boost);
+    powerParameter = apvts->getRawParameterValue(ParameterIds::power);
+    ultraModeParameter = apvts->getRawParameterValue(ParameterIds::ultraMode);
+    autoGainParameter = apvts->getRawParameterValue(ParameterIds::autoGain);
+    lowPassParameter = apvts->getRawParameterValue(ParameterIds::lowPass);
+    highPassParameter = apvts->getRawParameterValue(ParameterIds::highPass);
 }
 
 ZiruzozodAudioProcessor::~ZiruzozodAudioProcessor() = default;
@@ -67,17 +68,17 @@ ZiruzozodAudioProcessor::~ZiruzozodAudioProcessor() = default;
 juce::AudioProcessorValueTreeState::ParameterLayout ZiruzozodAudioProcessor::generateLayout()
 {
     juce::AudioProcessorValueTreeState::ParameterLayout layout;
-    layout.add(makeFloat("outputKnob", "Output Knob", 0.1f, 1.0f, 0.0001f, 1.0f),
-               makeFloat("driveKnob", "Drive", 0.1f, 1.0f, 0.0001f, 0.3f),
-               makeFloat("intrimKnob", "Input Adj", -12.0f, 12.0f, 0.1f, 0.0f),
-               makeFloat("outtrimKnob", "Output Adj", -12.0f, 12.0f, 0.1f, 0.0f),
-               makeFloat("drymixKnob", "Dry Mix", 0.0f, 100.0f, 0.1f, 100.0f),
-               makeFloat("lpKnob", "Low Pass", 2000.0f, 20000.0f, 0.1f, 20000.0f),
-               makeFloat("hpKnob", "High Pass", 20.0f, 500.0f, 0.1f, 20.0f),
-               makeFloat("boostKnob", "Boost", 0.0f, 4.0f, 1.0f, 0.0f),
-               makeBool("linkOnOfFButton", "AutoGain", false),
-               makeBool("ultraXButton", "Ultra Mode", true),
-               makeBool("poweRButton", "Power", false));
+    layout.add(makeFloat(ParameterIds::output, "Output Knob", 0.1f, 1.0f, 0.0001f, 1.0f),
+               makeFloat(ParameterIds::drive, "Drive", 0.1f, 1.0f, 0.0001f, 0.3f),
+               makeFloat(ParameterIds::inputTrim, "Input Adj", -12.0f, 12.0f, 0.1f, 0.0f),
+               makeFloat(ParameterIds::outputTrim, "Output Adj", -12.0f, 12.0f, 0.1f, 0.0f),
+               makeFloat(ParameterIds::dryMix, "Dry Mix", 0.0f, 100.0f, 0.1f, 100.0f),
+               makeFloat(ParameterIds::lowPass, "Low Pass", 2000.0f, 20000.0f, 0.1f, 20000.0f),
+               makeFloat(ParameterIds::highPass, "High Pass", 20.0f, 500.0f, 0.1f, 20.0f),
+               makeFloat(ParameterIds::boost, "Boost", 0.0f, 4.0f, 1.0f, 0.0f),
+               makeBool(ParameterIds::autoGain, "AutoGain", false),
+               makeBool(ParameterIds::ultraMode, "Ultra Mode", true),
+               makeBool(ParameterIds::power, "Power", false));
     return layout;
 }
 

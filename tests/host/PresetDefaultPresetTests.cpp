@@ -1,4 +1,5 @@
 #include "../unit/PresetScopedHome.h"
+#include "processor/ParameterIds.h"
 #include "HostedPlugin.h"
 
 #include <gtest/gtest.h>
@@ -25,9 +26,9 @@ std::unique_ptr<HostedPlugin> loadPlugin(const char* path)
 TEST(PresetsInAHost, EachFormatCreatesTheDefaultPresetInAnEmptyHome)
 {
     const std::map<juce::String, double> defaults = {
-        {"boostKnob", 0.0},   {"driveKnob", 0.3},       {"drymixKnob", 100.0}, {"hpKnob", 20.0},
-        {"intrimKnob", 0.0},  {"linkOnOfFButton", 0.0}, {"lpKnob", 20000.0},   {"outputKnob", 1.0},
-        {"outtrimKnob", 0.0}, {"poweRButton", 0.0},     {"ultraXButton", 1.0},
+        {ParameterIds::boost, 0.0},   {ParameterIds::drive, 0.3},       {ParameterIds::dryMix, 100.0}, {ParameterIds::highPass, 20.0},
+        {ParameterIds::inputTrim, 0.0},  {ParameterIds::autoGain, 0.0}, {ParameterIds::lowPass, 20000.0},   {ParameterIds::output, 1.0},
+        {ParameterIds::outputTrim, 0.0}, {ParameterIds::power, 0.0},     {ParameterIds::ultraMode, 1.0},
     };
 
     std::vector<juce::MemoryBlock> written;

@@ -3,6 +3,7 @@
 // Boost 4 differs from Boost 0 by the models' level change less the makeup step between them.
 
 #include "HostedPlugin.h"
+#include "processor/ParameterIds.h"
 
 #include <gtest/gtest.h>
 
@@ -46,8 +47,8 @@ Render render(const char* path, int boost, bool ultraMode)
     EXPECT_NE(plugin, nullptr) << error;
     if (plugin == nullptr || demoSignal().getNumSamples() == 0)
         return result;
-    plugin->setParameter("boostKnob", juce::String(boost));
-    plugin->setParameter("ultraXButton", ultraMode ? "On" : "Off"); // LV2 reads switches as On and Off
+    plugin->setParameter(ParameterIds::boost, juce::String(boost));
+    plugin->setParameter(ParameterIds::ultraMode, ultraMode ? "On" : "Off"); // LV2 reads switches as On and Off
     result.audio.makeCopyOf(demoSignal());
     plugin->prepare(rate, block, 2);
     plugin->render(result.audio);

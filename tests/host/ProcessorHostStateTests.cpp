@@ -8,6 +8,7 @@
 // plug-in's own bytes inside it, so the tests can read and craft them.
 
 #include "HostedPlugin.h"
+#include "processor/ParameterIds.h"
 
 #include <gtest/gtest.h>
 
@@ -113,35 +114,35 @@ TEST(ProcessorHostState, SaveChangeRestoreRoundTripInBothFormats)
         SCOPED_TRACE(format.name);
         auto plugin = load(format);
         ASSERT_NE(plugin, nullptr);
-        plugin->setParameter("drymixKnob", "37.5");
-        plugin->setParameter("boostKnob", "3");
-        plugin->setParameter("ultraXButton", "Off"); // LV2 reads switches as On and Off
-        plugin->setParameter("lpKnob", "8000");
+        plugin->setParameter(ParameterIds::dryMix, "37.5");
+        plugin->setParameter(ParameterIds::boost, "3");
+        plugin->setParameter(ParameterIds::ultraMode, "Off"); // LV2 reads switches as On and Off
+        plugin->setParameter(ParameterIds::lowPass, "8000");
         renderOneBlock(*plugin);
         const auto saved = plugin->saveState();
         ASSERT_GT(saved.getSize(), 0u);
 
-        plugin->setParameter("drymixKnob", "80");
-        plugin->setParameter("boostKnob", "1");
-        plugin->setParameter("ultraXButton", "On");
-        plugin->setParameter("lpKnob", "3000");
+        plugin->setParameter(ParameterIds::dryMix, "80");
+        plugin->setParameter(ParameterIds::boost, "1");
+        plugin->setParameter(ParameterIds::ultraMode, "On");
+        plugin->setParameter(ParameterIds::lowPass, "3000");
         renderOneBlock(*plugin);
-        ASSERT_NEAR(shown(*plugin, "drymixKnob"), 80.0f, 1e-3f);
+        ASSERT_NEAR(shown(*plugin, ParameterIds::dryMix), 80.0f, 1e-3f);
 
         plugin->restoreState(saved);
         renderOneBlock(*plugin);
-        EXPECT_NEAR(shown(*plugin, "drymixKnob"), 37.5f, 1e-3f);
-        EXPECT_NEAR(shown(*plugin, "boostKnob"), 3.0f, 1e-3f);
-        EXPECT_NEAR(shown(*plugin, "ultraXButton"), 0.0f, 1e-3f);
-        EXPECT_NEAR(shown(*plugin, "lpKnob"), 8000.0f, 0.05f);
+        EXPECT_NEAR(shown(*plugin, ParameterIds::dryMix), 37.5f, 1e-3f);
+        EXPECT_NEAR(shown(*plugin, ParameterIds::boost), 3.0f, 1e-3f);
+        EXPECT_NEAR(shown(*plugin, ParameterIds::ultraMode), 0.0f, 1e-3f);
+        EXPECT_NEAR(shown(*plugin, ParameterIds::lowPass), 8000.0f, 0.05f);
 
         // And into a new instance.
         auto other = load(format);
         ASSERT_NE(other, nullptr);
         other->restoreState(saved);
         renderOneBlock(*other);
-        EXPECT_NEAR(shown(*other, "drymixKnob"), 37.5f, 1e-3f);
-        EXPECT_NEAR(shown(*other, "boostKnob"), 3.0f, 1e-3f);
+        EXPECT_NEAR(shown(*other, ParameterIds::dryMix), 37.5f, 1e-3f);
+        EXPECT_NEAR(shown(*other, ParameterIds::boost), 3.0f, 1e-3f);
     }
 }
 
@@ -152,7 +153,7 @@ TEST(ProcessorHostState, BytesAreTheParameterTreeAsTheyStandNow)
 
     // No message loop runs here, so the tree's periodic flush never does: only a save that
     // flushes first can carry the new value.
-    plugin->setParameter("drymixKnob", "12.3");
+    plugin->setParameter(ParameterIds::dryMix, "12.3");
     const Vst3State state(plugin->saveState());
     const auto tree = state.tree();
     ASSERT_TRUE(tree.isValid());
@@ -167,21 +168,21 @@ TEST(ProcessorHostState, BytesAreTheParameterTreeAsTheyStandNow)
         ++params;
     }
     EXPECT_EQ(params, 11);
-    EXPECT_NEAR((double) childFor(tree, "drymixKnob").getProperty("value"), 12.3, 1e-4);
-    EXPECT_NEAR((double) childFor(tree, "lpKnob").getProperty("value"), 20000.0, 1e-3);
+    EXPECT_NEAR((double) childFor(tree, ParameterIds::dryMix).getProperty("value"), 12.3, 1e-4);
+    EXPECT_NEAR((double) childFor(tree, ParameterIds::lowPass).getProperty("value"), 20000.0, 1e-3);
 
     auto other = load(vst3);
     ASSERT_NE(other, nullptr);
     other->restoreState(state.withPluginBytes(state.pluginBytes));
-    EXPECT_NEAR(shown(*other, "drymixKnob"), 12.3f, 1e-3f);
+    EXPECT_NEAR(shown(*other, ParameterIds::dryMix), 12.3f, 1e-3f);
 }
 
 TEST(ProcessorHostState, ZeroBytesAndGarbageChangeNothing)
 {
     auto plugin = load(vst3);
     ASSERT_NE(plugin, nullptr);
-    plugin->setParameter("hpKnob", "123");
-    plugin->setParameter("boostKnob", "2");
+    plugin->setParameter(ParameterIds::highPass, "123");
+    plugin->setParameter(ParameterIds::boost, "2");
     const Vst3State state(plugin->saveState());
     ASSERT_NE(state.xml, nullptr);
 
@@ -194,45 +195,45 @@ TEST(ProcessorHostState, ZeroBytesAndGarbageChangeNothing)
 
     // Bytes whose first string is empty are no tree: nothing changes at all.
     plugin->restoreState(state.withPluginBytes(emptyTypeName));
-    EXPECT_NEAR(shown(*plugin, "hpKnob"), 123.0f, 1e-3f);
+    EXPECT_NEAR(shown(*plugin, ParameterIds::highPass), 123.0f, 1e-3f);
     EXPECT_TRUE(Vst3State(plugin->saveState()).tree().isEquivalentTo(state.tree()));
 
     // Random bytes read as a tree of some other type with no children (any root type is
     // accepted): no parameter finds a child, so every one keeps its value.
     plugin->restoreState(state.withPluginBytes(garbage));
     const std::pair<const char*, float> expected[] = {
-        { "hpKnob", 123.0f }, { "boostKnob", 2.0f }, { "lpKnob", 20000.0f }, { "drymixKnob", 100.0f }, { "ultraXButton", 1.0f }
+        { ParameterIds::highPass, 123.0f }, { ParameterIds::boost, 2.0f }, { ParameterIds::lowPass, 20000.0f }, { ParameterIds::dryMix, 100.0f }, { ParameterIds::ultraMode, 1.0f }
     };
     for (const auto& [id, value] : expected)
         EXPECT_NEAR(shown(*plugin, id), value, 1e-3f) << id;
 
     // Zero bytes: the client does not even pass them on; a host may still hand them over.
     plugin->restoreState(state.withPluginBytes({}));
-    EXPECT_NEAR(shown(*plugin, "hpKnob"), 123.0f, 1e-3f);
+    EXPECT_NEAR(shown(*plugin, ParameterIds::highPass), 123.0f, 1e-3f);
 }
 
 TEST(ProcessorHostState, OutOfRangeValueIsClampedAndMissingChildIsAppended)
 {
     auto plugin = load(vst3);
     ASSERT_NE(plugin, nullptr);
-    plugin->setParameter("hpKnob", "250");
+    plugin->setParameter(ParameterIds::highPass, "250");
     const Vst3State state(plugin->saveState());
 
     auto tree = state.tree().createCopy();
-    childFor(tree, "lpKnob").setProperty("value", 50000.0, nullptr);
-    tree.removeChild(childFor(tree, "hpKnob"), nullptr);
-    childFor(tree, "drymixKnob").setProperty("value", 64.0, nullptr);
-    ASSERT_FALSE(childFor(tree, "hpKnob").isValid());
+    childFor(tree, ParameterIds::lowPass).setProperty("value", 50000.0, nullptr);
+    tree.removeChild(childFor(tree, ParameterIds::highPass), nullptr);
+    childFor(tree, ParameterIds::dryMix).setProperty("value", 64.0, nullptr);
+    ASSERT_FALSE(childFor(tree, ParameterIds::highPass).isValid());
 
     plugin->restoreState(state.withPluginBytes(bytesOf(tree)));
-    EXPECT_NEAR(shown(*plugin, "lpKnob"), 20000.0f, 0.05f);
-    EXPECT_NEAR(shown(*plugin, "drymixKnob"), 64.0f, 1e-3f);
-    EXPECT_NEAR(shown(*plugin, "hpKnob"), 250.0f, 1e-3f); // keeps its value
+    EXPECT_NEAR(shown(*plugin, ParameterIds::lowPass), 20000.0f, 0.05f);
+    EXPECT_NEAR(shown(*plugin, ParameterIds::dryMix), 64.0f, 1e-3f);
+    EXPECT_NEAR(shown(*plugin, ParameterIds::highPass), 250.0f, 1e-3f); // keeps its value
 
     const auto after = Vst3State(plugin->saveState()).tree();
     ASSERT_EQ(after.getNumChildren(), 11);
     const auto appended = after.getChild(after.getNumChildren() - 1);
-    EXPECT_EQ(appended.getProperty("id").toString(), "hpKnob");
+    EXPECT_EQ(appended.getProperty("id").toString(), ParameterIds::highPass);
     EXPECT_NEAR((double) appended.getProperty("value"), 250.0, 1e-3);
-    EXPECT_NEAR((double) childFor(after, "lpKnob").getProperty("value"), 20000.0, 1e-3);
+    EXPECT_NEAR((double) childFor(after, ParameterIds::lowPass).getProperty("value"), 20000.0, 1e-3);
 }

@@ -1,6 +1,7 @@
 // The built VST3 and LV2 binaries as a host sees them: parameters, buses, fixed answers.
 
 #include "HostedPlugin.h"
+#include "processor/ParameterIds.h"
 
 #include <gtest/gtest.h>
 
@@ -31,6 +32,7 @@ struct ExpectedParameter
     float min, max, defaultValue;
 };
 
+// Spelled out, not taken from ParameterIds: stored states and presets depend on these strings.
 const ExpectedParameter expectedParameters[] = {
     { "outputKnob", "Output Knob", 0.1f, 1.0f, 1.0f },  { "driveKnob", "Drive", 0.1f, 1.0f, 0.3f },
     { "intrimKnob", "Input Adj", -12.0f, 12.0f, 0.0f }, { "outtrimKnob", "Output Adj", -12.0f, 12.0f, 0.0f },
@@ -86,7 +88,7 @@ TEST(PluginBinaries, ExposeTheElevenParametersWithTheirNamesRangesAndDefaults)
         // an LV2 host formats values itself).
         if (juce::String(format.name) == "VST3")
         {
-            auto* boost = plugin->findParameter("boostKnob");
+            auto* boost = plugin->findParameter(ParameterIds::boost);
             ASSERT_NE(boost, nullptr);
             for (auto [normalised, shown] : { std::pair { 0.3f, "1" }, { 0.6f, "2" }, { 0.9f, "4" } })
                 EXPECT_EQ(boost->getText(normalised, 16), juce::String(shown));
@@ -154,9 +156,9 @@ TEST(PluginBinaries, TwoInstancesAreIndependent)
         for (int i = 0; i < viaA.getNumSamples(); ++i)
             ASSERT_EQ(viaA.getSample(0, i), viaB.getSample(0, i)) << "sample " << i;
 
-        ASSERT_TRUE(a->setParameter("driveKnob", "0.8"));
+        ASSERT_TRUE(a->setParameter(ParameterIds::drive, "0.8"));
         a->settle();
-        EXPECT_EQ(a->parameterText("driveKnob").getFloatValue(), 0.8f);
-        EXPECT_EQ(b->parameterText("driveKnob").getFloatValue(), 0.3f);
+        EXPECT_EQ(a->parameterText(ParameterIds::drive).getFloatValue(), 0.8f);
+        EXPECT_EQ(b->parameterText(ParameterIds::drive).getFloatValue(), 0.3f);
     }
 }

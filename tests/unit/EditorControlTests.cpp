@@ -1,6 +1,7 @@
 // What the knobs, meters, buttons and toggles draw, and what they do when used.
 
 #include "EditorTestSupport.h"
+#include "processor/ParameterIds.h"
 
 #include <BinaryData.h>
 
@@ -60,10 +61,10 @@ TEST_F(EditorControls, KnobsShowTheFrameOfTheirValueTakenUpToTheNextWholeFrame)
         float value;
         int frame;
     } cases[] = {
-        {"driveKnob", drive, 0.1f, 0},    {"driveKnob", drive, 0.55f, 32},    {"driveKnob", drive, 1.0f, 63},
-        {"intrimKnob", intrim, 0.0f, 32}, {"outtrimKnob", outtrim, 0.0f, 32}, {"drymixKnob", drymix, 0.0f, 0},
-        {"drymixKnob", drymix, 0.1f, 1},  {"drymixKnob", drymix, 100.0f, 63}, {"boostKnob", boost, 3.0f, 3},
-        {"boostKnob", boost, 4.0f, 4},
+        {ParameterIds::drive, drive, 0.1f, 0},    {ParameterIds::drive, drive, 0.55f, 32},    {ParameterIds::drive, drive, 1.0f, 63},
+        {ParameterIds::inputTrim, intrim, 0.0f, 32}, {ParameterIds::outputTrim, outtrim, 0.0f, 32}, {ParameterIds::dryMix, drymix, 0.0f, 0},
+        {ParameterIds::dryMix, drymix, 0.1f, 1},  {ParameterIds::dryMix, drymix, 100.0f, 63}, {ParameterIds::boost, boost, 3.0f, 3},
+        {ParameterIds::boost, boost, 4.0f, 4},
     };
     const std::map<Child, juce::Image> strips{
         {drive, picture(BinaryData::knob_drive_png, BinaryData::knob_drive_pngSize)},
@@ -187,27 +188,27 @@ TEST_F(EditorControls, TogglesShowTheirStateWhateverTheMouseDoes)
 
 TEST_F(EditorControls, OpeningChangesNoParameterAndTogglesFollowThem)
 {
-    setParameter("linkOnOfFButton", 1.0f);
-    setParameter("poweRButton", 0.0f);
-    setParameter("ultraXButton", 1.0f);
+    setParameter(ParameterIds::autoGain, 1.0f);
+    setParameter(ParameterIds::power, 0.0f);
+    setParameter(ParameterIds::ultraMode, 1.0f);
     openEditor();
     EXPECT_TRUE(dynamic_cast<juce::Button*>(controls()[14])->getToggleState());
     EXPECT_FALSE(dynamic_cast<juce::Button*>(controls()[16])->getToggleState());
     EXPECT_TRUE(dynamic_cast<juce::Button*>(controls()[15])->getToggleState());
-    EXPECT_EQ(parameterValue("linkOnOfFButton"), 1.0f);
-    EXPECT_EQ(parameterValue("poweRButton"), 0.0f);
-    EXPECT_EQ(parameterValue("ultraXButton"), 1.0f);
+    EXPECT_EQ(parameterValue(ParameterIds::autoGain), 1.0f);
+    EXPECT_EQ(parameterValue(ParameterIds::power), 0.0f);
+    EXPECT_EQ(parameterValue(ParameterIds::ultraMode), 1.0f);
 }
 
 TEST_F(EditorControls, UltraModeStartsAFadeWhenItChangesAndWhenOpenedOff)
 {
-    setParameter("ultraXButton", 1.0f);
+    setParameter(ParameterIds::ultraMode, 1.0f);
     processor->modelFadeCounter = 0;
     openEditor();
     EXPECT_EQ(processor->modelFadeCounter.load(), 0) << "opened with Ultra Mode on";
     closeEditor();
 
-    setParameter("ultraXButton", 0.0f);
+    setParameter(ParameterIds::ultraMode, 0.0f);
     openEditor();
     EXPECT_EQ(processor->modelFadeCounter.load(), 12) << "opened with Ultra Mode off";
 
@@ -216,20 +217,20 @@ TEST_F(EditorControls, UltraModeStartsAFadeWhenItChangesAndWhenOpenedOff)
     for (const float value : {1.0f, 0.0f})
     {
         processor->modelFadeCounter = 5;
-        setParameter("ultraXButton", value);
+        setParameter(ParameterIds::ultraMode, value);
         EXPECT_EQ(processor->modelFadeCounter.load(), 12) << value;
     }
     processor->modelFadeCounter = 5;
-    setParameter("ultraXButton", 0.0f);
+    setParameter(ParameterIds::ultraMode, 0.0f);
     EXPECT_EQ(processor->modelFadeCounter.load(), 5);
 }
 
 TEST_F(EditorControls, ARestoredStateStartsAFadeOnlyWhenItChangesUltraMode)
 {
-    setParameter("ultraXButton", 0.0f);
+    setParameter(ParameterIds::ultraMode, 0.0f);
     juce::MemoryBlock ultraOff;
     processor->getStateInformation(ultraOff);
-    setParameter("ultraXButton", 1.0f);
+    setParameter(ParameterIds::ultraMode, 1.0f);
     openEditor();
 
     for (const int expected : {12, 5})
@@ -248,10 +249,10 @@ TEST_F(EditorControls, ADoubleClickReturnsAKnobToItsDefault)
         const char* id;
         Child knob;
         float moved, defaultValue;
-    } cases[] = {{"driveKnob", drive, 0.8f, 0.3f},
-                 {"drymixKnob", drymix, 20.0f, 100.0f},
-                 {"lpKnob", lowPass, 5000.0f, 20000.0f},
-                 {"boostKnob", boost, 3.0f, 0.0f}};
+    } cases[] = {{ParameterIds::drive, drive, 0.8f, 0.3f},
+                 {ParameterIds::dryMix, drymix, 20.0f, 100.0f},
+                 {ParameterIds::lowPass, lowPass, 5000.0f, 20000.0f},
+                 {ParameterIds::boost, boost, 3.0f, 0.0f}};
     openEditor();
     for (const auto& c : cases)
     {
@@ -284,9 +285,9 @@ TEST_F(EditorControls, TheBubbleShowsTheKnobsTextToItsRightAndGoesWithThePointer
     editor.setSize(896, 525);
     auto& knob = dynamic_cast<FadeinPopupSlider&>(*controls()[intrim]);
     auto& bubble = knob.popup;
-    setParameter("intrimKnob", 0.0f);
+    setParameter(ParameterIds::inputTrim, 0.0f);
     EXPECT_EQ(knob.getTextFromValue(knob.getValue()),
-              processor->apvts->getParameter("intrimKnob")->getCurrentValueAsText() + " dB");
+              processor->apvts->getParameter(ParameterIds::inputTrim)->getCurrentValueAsText() + " dB");
 
     knob.mouseEnter(mouseEventOn(knob));
     EXPECT_EQ(bubble.getParentComponent(), &editor);

@@ -1,6 +1,7 @@
 // The editor's children, their places on the canvas at each window size, and the size memory.
 
 #include "EditorTestSupport.h"
+#include "processor/ParameterIds.h"
 
 #include <BinaryData.h>
 
@@ -15,13 +16,13 @@ struct Placement
 // In stacking order; the canvas rectangles are written out here rather than taken from the
 // editor's table, so a slip in that table shows.
 const Placement expectedControls[] = {
-    {"driveKnob", {1149, 512, 259, 263}},
-    {"intrimKnob", {2040, 339, 218, 214}},
-    {"outtrimKnob", {2044, 695, 216, 217}},
-    {"drymixKnob", {2043, 1055, 219, 203}},
-    {"lpKnob", {748, 1137, 176, 174}},
-    {"hpKnob", {736, 937, 190, 181}},
-    {"boostKnob", {1075, 934, 424, 451}},
+    {ParameterIds::drive, {1149, 512, 259, 263}},
+    {ParameterIds::inputTrim, {2040, 339, 218, 214}},
+    {ParameterIds::outputTrim, {2044, 695, 216, 217}},
+    {ParameterIds::dryMix, {2043, 1055, 219, 203}},
+    {ParameterIds::lowPass, {748, 1137, 176, 174}},
+    {ParameterIds::highPass, {736, 937, 190, 181}},
+    {ParameterIds::boost, {1075, 934, 424, 451}},
     {"presetBox", {954, 20, 500, 110}},
     {"Save Button", {1657, 39, 70, 140}},
     {"Delete Button", {1729, 39, 70, 140}},
@@ -29,8 +30,8 @@ const Placement expectedControls[] = {
     {"Next Preset Button", {1546, 39, 70, 140}},
     {"leftMeter", {775, 340, 51, 403}},
     {"rightMeter", {854, 340, 51, 403}},
-    {"linkOnOfFButton", {1220, 273, 128, 124}},
-    {"ultraXButton", {1571, 1201, 135, 131}},
+    {ParameterIds::autoGain, {1220, 273, 128, 124}},
+    {ParameterIds::ultraMode, {1571, 1201, 135, 131}},
     {"powerButton", {254, 1174, 128, 116}},
 };
 
@@ -55,7 +56,7 @@ TEST_F(EditorLayout, ChildrenAreStackedInOrderWithTheResizerOnTop)
         SCOPED_TRACE(expectedControls[i].what);
         const juce::String what(expectedControls[i].what);
         auto* child = children[i];
-        if (what == "driveKnob" || what == "boostKnob")
+        if (what == ParameterIds::drive || what == ParameterIds::boost)
             EXPECT_EQ(child->getName(), what);
         else if (what.endsWith("Knob"))
             EXPECT_NE(dynamic_cast<FadeinPopupSlider*>(child), nullptr);

@@ -1,4 +1,5 @@
 #include "PresetTestSupport.h"
+#include "processor/ParameterIds.h"
 #include "presets/PresetBox.h"
 
 namespace
@@ -133,15 +134,15 @@ TEST_F(PresetBoxTest, ChoosingAPresetLoadsItsParametersNameAndFlag)
 {
     // 50000 is beyond the low-pass range: the load itself writes the clamped value into the tree.
     writeFile(presetFolder().getChildFile("Warm.rcp"),
-              presetBytes("Warm", {{"drymixKnob", 50.0}, {"lpKnob", 50000.0}}));
+              presetBytes("Warm", {{ParameterIds::dryMix, 50.0}, {ParameterIds::lowPass, 50000.0}}));
     setPresetProperties("Other", true);
     makeBox();
 
     select("Warm");
 
-    EXPECT_FLOAT_EQ(parameter("drymixKnob"), 50.0f);
-    EXPECT_FLOAT_EQ(parameter("lpKnob"), 20000.0f);
-    EXPECT_DOUBLE_EQ((double) state().getChildWithProperty("id", "lpKnob")["value"], 20000.0);
+    EXPECT_FLOAT_EQ(parameter(ParameterIds::dryMix), 50.0f);
+    EXPECT_FLOAT_EQ(parameter(ParameterIds::lowPass), 20000.0f);
+    EXPECT_DOUBLE_EQ((double) state().getChildWithProperty("id", ParameterIds::lowPass)["value"], 20000.0);
     EXPECT_EQ(presetName(), "Warm");
     EXPECT_EQ(modifiedFlag(), juce::var(false)) << "changes made by the load itself mark nothing";
     EXPECT_EQ(box->currentPresetValue.toString(), "Warm");
@@ -154,7 +155,7 @@ TEST_F(PresetBoxTest, AChangeMarksThePresetFromTheNextRefresh)
     makeBox();
     select("b");
 
-    changeParameterInTree("driveKnob", 0.5);
+    changeParameterInTree(ParameterIds::drive, 0.5);
     EXPECT_EQ(modifiedFlag(), juce::var(true));
     EXPECT_EQ(box->getText(), "b");
 
@@ -201,14 +202,14 @@ TEST_F(PresetBoxTest, WithOnePresetPreviousAndNextKeepItWithoutReloading)
     makeEntries({"only.rcp"});
     makeBox();
     select("only");
-    changeParameterInTree("drymixKnob", 10.0);
+    changeParameterInTree(ParameterIds::dryMix, 10.0);
 
     box->nextPreset();
     box->previousPreset();
     deliverMessages();
 
     EXPECT_EQ(box->getText(), "only");
-    EXPECT_FLOAT_EQ(parameter("drymixKnob"), 10.0f);
+    EXPECT_FLOAT_EQ(parameter(ParameterIds::dryMix), 10.0f);
 }
 
 TEST_F(PresetBoxTest, WithNoPresetsNextDoesNothingAndPreviousClearsTheName)
@@ -295,7 +296,7 @@ TEST_F(PresetBoxTest, SaveListsAndSelectsTheNewPresetAndACancelChangesNothing)
     makeEntries({"a.rcp"});
     makeBox();
     select("a");
-    changeParameterInTree("drymixKnob", 42.0);
+    changeParameterInTree(ParameterIds::dryMix, 42.0);
 
     chooser->answer = juce::File();
     box->savePreset();
@@ -303,7 +304,7 @@ TEST_F(PresetBoxTest, SaveListsAndSelectsTheNewPresetAndACancelChangesNothing)
     EXPECT_EQ(describe(*box->getRootMenu()), "a#1");
     EXPECT_EQ(presetName(), "a");
     EXPECT_EQ(modifiedFlag(), juce::var(true));
-    EXPECT_FLOAT_EQ(parameter("drymixKnob"), 42.0f);
+    EXPECT_FLOAT_EQ(parameter(ParameterIds::dryMix), 42.0f);
 
     chooser->answer = presetFolder().getChildFile("Fresh.rcp");
     box->savePreset();
@@ -314,7 +315,7 @@ TEST_F(PresetBoxTest, SaveListsAndSelectsTheNewPresetAndACancelChangesNothing)
     deliverMessages(); // the refresh reloads the saved preset once
     EXPECT_EQ(presetName(), "Fresh");
     EXPECT_EQ(modifiedFlag(), juce::var(false));
-    EXPECT_FLOAT_EQ(parameter("drymixKnob"), 42.0f);
+    EXPECT_FLOAT_EQ(parameter(ParameterIds::dryMix), 42.0f);
 }
 
 TEST_F(PresetBoxTest, AHostRestoreRebindsTheNameAndTheMark)

@@ -1,4 +1,5 @@
 #include "PresetTestSupport.h"
+#include "processor/ParameterIds.h"
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -23,8 +24,8 @@ TEST_F(PresetManager, FirstUseCreatesTheFolderAndADefaultPresetHoldingTheDefault
     EXPECT_EQ(tree["Current_Selected_Preset"].toString(), "Default");
     EXPECT_EQ(tree["Preset_Has_Been_Modified"], juce::var(false));
     EXPECT_EQ(tree.getNumChildren(), 11);
-    EXPECT_DOUBLE_EQ((double) tree.getChildWithProperty("id", "drymixKnob")["value"], 100.0);
-    EXPECT_DOUBLE_EQ((double) tree.getChildWithProperty("id", "ultraXButton")["value"], 1.0);
+    EXPECT_DOUBLE_EQ((double) tree.getChildWithProperty("id", ParameterIds::dryMix)["value"], 100.0);
+    EXPECT_DOUBLE_EQ((double) tree.getChildWithProperty("id", ParameterIds::ultraMode)["value"], 1.0);
 }
 
 TEST_F(PresetManager, AnExistingDefaultPresetIsNeverRewritten)

@@ -3,6 +3,7 @@
 // behaviour at its edges (Power, Dry Mix 0, outputKnob, mono).
 
 #include "ProcessorTestProbe.h"
+#include "processor/ParameterIds.h"
 
 #include "processor/ChainFormulas.h"
 
@@ -36,7 +37,7 @@ TEST(ProcessorChain, FirstOrderCoefficientsFollowTheBilinearDesigns)
     for (const double fs : { 44100.0, 96000.0 })
         for (const auto& [hp, lp] : { std::pair { 20.0, 20000.0 }, std::pair { 120.0, 8000.0 }, std::pair { 500.0, 2000.0 } })
         {
-            auto p = afterOneBlock(fs, { { "hpKnob", (float) hp }, { "lpKnob", (float) lp } });
+            auto p = afterOneBlock(fs, { { ParameterIds::highPass, (float) hp }, { ParameterIds::lowPass, (float) lp } });
             ProcessorTestProbe probe { *p };
 
             // High-pass at High Pass - 10 Hz: b0 = 1/(n+1), b1 = -1/(n+1), a1 = (n-1)/(n+1).
@@ -94,7 +95,7 @@ TEST(ProcessorChain, DecibelsBecomeGainsWithTheMinus100Floor)
     EXPECT_EQ(ChainFormulas::decibelsToGain(-140.0f), 0.0f);
 
     // Through the processor: Input Adj and Output Adj of -12 dB give 10^(-0.6).
-    auto p = afterOneBlock(44100.0, { { "intrimKnob", -12.0f }, { "outtrimKnob", -12.0f } });
+    auto p = afterOneBlock(44100.0, { { ParameterIds::inputTrim, -12.0f }, { ParameterIds::outputTrim, -12.0f } });
     ProcessorTestProbe probe { *p };
     EXPECT_NEAR(probe.gain("input").getGainLinear(), std::pow(10.0, -0.6), 1e-7);
     EXPECT_NEAR(probe.gain("output").getGainLinear(), std::pow(10.0, -0.6), 1e-7);
@@ -127,10 +128,10 @@ TEST(ProcessorChain, MakeupGainTargetWithAndWithoutAutoGain)
     };
     for (const auto& c : cases)
     {
-        auto p = afterOneBlock(44100.0, { { "drymixKnob", c.mix },
-                                          { "boostKnob", c.boost },
-                                          { "linkOnOfFButton", c.autoGain },
-                                          { "driveKnob", c.drive } });
+        auto p = afterOneBlock(44100.0, { { ParameterIds::dryMix, c.mix },
+                                          { ParameterIds::boost, c.boost },
+                                          { ParameterIds::autoGain, c.autoGain },
+                                          { ParameterIds::drive, c.drive } });
         ProcessorTestProbe probe { *p };
         EXPECT_NEAR(probe.gain("makeup").getGainLinear(), std::pow(10.0, c.expectedDecibels / 20.0),
                     2e-6 * std::pow(10.0, c.expectedDecibels / 20.0))
@@ -164,7 +165,7 @@ TEST(ProcessorChain, GainsRampOverHalfASecond)
         EXPECT_FALSE(probe.gain("wet").isSmoothing()) << fs;
 
         // A Drive change ramps the drive gain over the same length.
-        setParameter(*p, "driveKnob", 0.8f);
+        setParameter(*p, ParameterIds::drive, 0.8f);
         processSignalBlock(*p, 2, 200, position, fs);
         EXPECT_TRUE(probe.gain("drive").isSmoothing());
         for (processed = 200; processed + 300 <= rampLength - 1; processed += 300)
@@ -178,7 +179,7 @@ TEST(ProcessorChain, GainsRampOverHalfASecond)
 
 TEST(ProcessorChain, DryMixZeroGivesTheInputTimesTheOutputTrim)
 {
-    auto p = makeProcessor({ { "drymixKnob", 0.0f }, { "outtrimKnob", -6.0f } });
+    auto p = makeProcessor({ { ParameterIds::dryMix, 0.0f }, { ParameterIds::outputTrim, -6.0f } });
     prepare(*p, 48000.0, 480);
     long long position = 0;
     for (int block = 0; block < 60; ++block) // past the 0.5 s ramps
@@ -205,7 +206,7 @@ TEST(ProcessorChain, PowerOnLeavesTheBlockAndTheLevelsAlone)
     const float left = p->outputLevelLeft.load(), right = p->outputLevelRight.load();
     ASSERT_GT(left, 0.0f);
 
-    setParameter(*p, "poweRButton", 1.0f);
+    setParameter(*p, ParameterIds::power, 1.0f);
     juce::AudioBuffer<float> block(2, 256);
     fillSignal(block, position, 44100.0);
     const auto input = block;
@@ -221,7 +222,7 @@ TEST(ProcessorChain, PowerOnLeavesTheBlockAndTheLevelsAlone)
 TEST(ProcessorChain, OutputKnobHasNoEffect)
 {
     auto a = makeProcessor();
-    auto b = makeProcessor({ { "outputKnob", 0.2f } });
+    auto b = makeProcessor({ { ParameterIds::output, 0.2f } });
     prepare(*a, 44100.0, 256);
     prepare(*b, 44100.0, 256);
     long long pa = 0, pb = 0;
@@ -241,7 +242,7 @@ TEST(ProcessorChain, EveryRateAndPathGivesFiniteAudio)
         for (const float ultra : { 0.0f, 1.0f })
             for (const int channels : { 1, 2 })
             {
-                auto p = makeProcessor({ { "ultraXButton", ultra }, { "boostKnob", 4.0f }, { "driveKnob", 1.0f } });
+                auto p = makeProcessor({ { ParameterIds::ultraMode, ultra }, { ParameterIds::boost, 4.0f }, { ParameterIds::drive, 1.0f } });
                 prepare(*p, fs, 512, channels);
                 long long position = 0;
                 float loudest = 0.0f;

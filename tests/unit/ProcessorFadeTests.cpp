@@ -6,6 +6,7 @@
 // while the faded one swaps, it swaps too): the only difference is then the fade.
 
 #include "ProcessorTestProbe.h"
+#include "processor/ParameterIds.h"
 
 #include "processor/ModelFade.h"
 
@@ -68,14 +69,14 @@ struct FadePair
     {
         prepare(*faded, rate, blockLength);
         prepare(*twin, rate, blockLength);
-        ProcessorTestProbe { *twin }.skipBlockChoices(parameters.count("boostKnob") ? parameters.at("boostKnob") : 0.0f);
+        ProcessorTestProbe { *twin }.skipBlockChoices(parameters.count(ParameterIds::boost) ? parameters.at(ParameterIds::boost) : 0.0f);
     }
 
     void set(const juce::String& id, float value)
     {
         setParameter(*faded, id, value);
         setParameter(*twin, id, value);
-        if (id == "boostKnob")
+        if (id == ParameterIds::boost)
             ProcessorTestProbe { *twin }.skipBlockChoices(value);
     }
 
@@ -134,7 +135,7 @@ TEST(ProcessorFade, FirstBlockStartsTheFullTwelveBlockFade)
 {
     // 44.1 kHz, Ultra Mode on, Boost 0: preparation makes network 0 current with counter 3;
     // the first block chooses network 0 again and sets 12, so it ramps 1 to 0.75.
-    FadePair pair({ { "ultraXButton", 1.0f }, { "boostKnob", 0.0f } });
+    FadePair pair({ { ParameterIds::ultraMode, 1.0f }, { ParameterIds::boost, 0.0f } });
     ProcessorTestProbe probe { *pair.faded };
     EXPECT_EQ(pair.faded->modelFadeCounter.load(), 3);
 
@@ -150,7 +151,7 @@ TEST(ProcessorFade, FirstBlockStartsTheFullTwelveBlockFade)
 
 TEST(ProcessorFade, BoostChangeSwapsTheNewPairInAtCounterEight)
 {
-    auto p = makeProcessor({ { "ultraXButton", 1.0f } });
+    auto p = makeProcessor({ { ParameterIds::ultraMode, 1.0f } });
     prepare(*p, 48000.0, 128);
     ProcessorTestProbe probe { *p };
     long long position = 0;
@@ -159,7 +160,7 @@ TEST(ProcessorFade, BoostChangeSwapsTheNewPairInAtCounterEight)
     ASSERT_EQ(p->modelFadeCounter.load(), 0);
     ASSERT_EQ(probe.currentLeft(), 5);
 
-    setParameter(*p, "boostKnob", 2.0f);
+    setParameter(*p, ParameterIds::boost, 2.0f);
     for (int block = 1; block <= 12; ++block)
     {
         processSignalBlock(*p, 2, 128, position, 48000.0);
@@ -172,7 +173,7 @@ TEST(ProcessorFade, BoostChangeSwapsTheNewPairInAtCounterEight)
 
 TEST(ProcessorFade, BoostMovedDuringAFadeRestartsIt)
 {
-    FadePair pair({ { "ultraXButton", 1.0f }, { "boostKnob", 0.0f } });
+    FadePair pair({ { ParameterIds::ultraMode, 1.0f }, { ParameterIds::boost, 0.0f } });
     ProcessorTestProbe probe { *pair.faded };
 
     // Blocks 1 and 2 take steps 12 and 11; Boost moves before block 3, which takes step 12
@@ -182,7 +183,7 @@ TEST(ProcessorFade, BoostMovedDuringAFadeRestartsIt)
         const auto [faded, twin] = pair.block(false);
         expectFadeGain(faded, twin, 13 - block, block);
     }
-    pair.set("boostKnob", 3.0f);
+    pair.set(ParameterIds::boost, 3.0f);
     for (int block = 3; block <= 6; ++block)
     {
         const int c = 15 - block; // 12, 11, 10, 9
@@ -211,12 +212,12 @@ TEST(ProcessorFade, PowerOnHoldsTheFadeAndEmptyBlocksStillStep)
     processSignalBlock(*p, 2, 64, position, 44100.0);
     ASSERT_EQ(p->modelFadeCounter.load(), 11);
 
-    setParameter(*p, "poweRButton", 1.0f);
+    setParameter(*p, ParameterIds::power, 1.0f);
     const auto held = processSignalBlock(*p, 2, 64, position, 44100.0);
     EXPECT_EQ(p->modelFadeCounter.load(), 11);
-    setParameter(*p, "poweRButton", 0.0f);
+    setParameter(*p, ParameterIds::power, 0.0f);
 
-    setParameter(*p, "boostKnob", 1.0f);
+    setParameter(*p, ParameterIds::boost, 1.0f);
     for (int block = 0; block < 5; ++block)
         processSignalBlock(*p, 2, 0, position, 44100.0); // 12 (new choice), 11, 10, 9, 8: swap
     EXPECT_EQ(p->modelFadeCounter.load(), 7);
@@ -265,7 +266,7 @@ TEST(ProcessorFade, SwapWithNoChosenPairLeavesTheChannelsUntouchedByNetworks)
 
 TEST(ProcessorFade, UltraModeChangeAloneMakesNoChoiceAndNoFade)
 {
-    auto p = makeProcessor({ { "boostKnob", 1.0f } });
+    auto p = makeProcessor({ { ParameterIds::boost, 1.0f } });
     prepare(*p, 48000.0, 128);
     ProcessorTestProbe probe { *p };
     long long position = 0;
@@ -273,7 +274,7 @@ TEST(ProcessorFade, UltraModeChangeAloneMakesNoChoiceAndNoFade)
         processSignalBlock(*p, 2, 128, position, 48000.0);
     ASSERT_EQ(p->modelFadeCounter.load(), 0);
 
-    setParameter(*p, "ultraXButton", 0.0f);
+    setParameter(*p, ParameterIds::ultraMode, 0.0f);
     for (int block = 0; block < 3; ++block)
     {
         const auto out = processSignalBlock(*p, 2, 128, position, 48000.0);

@@ -2,6 +2,7 @@
 // Power is on and for empty blocks.
 
 #include "ProcessorTestProbe.h"
+#include "processor/ParameterIds.h"
 
 #include "processor/LevelFollower.h"
 
@@ -120,7 +121,7 @@ TEST(ProcessorLevels, ProcessorPublishesFromTheFirstPreparationAndFreezesWithPow
     EXPECT_EQ(p->outputLevelLeft.load(), left);
     EXPECT_EQ(p->outputLevelRight.load(), right);
 
-    setParameter(*p, "poweRButton", 1.0f);
+    setParameter(*p, ParameterIds::power, 1.0f);
     processSignalBlock(*p, 2, 256, position, 48000.0);
     EXPECT_EQ(p->outputLevelLeft.load(), left);
     EXPECT_EQ(p->outputLevelRight.load(), right);

@@ -3,6 +3,7 @@
 // order, and the latency reported to the host.
 
 #include "ProcessorTestProbe.h"
+#include "processor/ParameterIds.h"
 
 namespace
 {
@@ -36,7 +37,7 @@ TEST(ProcessorPreparation, TwoTimesOversamplerHasALatency)
 TEST_P(PreparationRateTable, ChoosesOrderNetworksAndLatency)
 {
     const auto c = GetParam();
-    auto p = makeProcessor({ { "ultraXButton", c.ultraMode ? 1.0f : 0.0f }, { "boostKnob", c.boost } });
+    auto p = makeProcessor({ { ParameterIds::ultraMode, c.ultraMode ? 1.0f : 0.0f }, { ParameterIds::boost, c.boost } });
     prepare(*p, c.rate, 512);
     ProcessorTestProbe probe { *p };
 
@@ -65,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ProcessorPreparation, UnlistedRateKeepsTheEarlierChoice)
 {
-    auto p = makeProcessor({ { "boostKnob", 3.0f } });
+    auto p = makeProcessor({ { ParameterIds::boost, 3.0f } });
     prepare(*p, 48000.0, 256);
     ProcessorTestProbe probe { *p };
     ASSERT_EQ(probe.currentLeft(), 8);
@@ -83,7 +84,7 @@ TEST(ProcessorPreparation, UnlistedRateStillProcessesFiniteAudio)
     // 32 kHz: the 20 kHz low-pass designs would sit above half the rate; they are limited.
     for (const float ultra : { 1.0f, 0.0f })
     {
-        auto p = makeProcessor({ { "ultraXButton", ultra } });
+        auto p = makeProcessor({ { ParameterIds::ultraMode, ultra } });
         prepare(*p, 32000.0, 256);
         long long position = 0;
         for (int block = 0; block < 40; ++block)
@@ -139,7 +140,7 @@ class BlockRateTable : public ::testing::TestWithParam<BlockChoiceCase>
 TEST_P(BlockRateTable, FirstBlockChoosesFromTheBlockTable)
 {
     const auto c = GetParam();
-    auto p = makeProcessor({ { "ultraXButton", c.ultraMode ? 1.0f : 0.0f }, { "boostKnob", c.boost } });
+    auto p = makeProcessor({ { ParameterIds::ultraMode, c.ultraMode ? 1.0f : 0.0f }, { ParameterIds::boost, c.boost } });
     prepare(*p, c.rate, 64);
     ProcessorTestProbe probe { *p };
     ASSERT_EQ(probe.currentLeft(), c.currentAfterPreparation);
@@ -174,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ProcessorPreparation, At176kUltraModeOnBoostMovesNoNetwork)
 {
-    auto p = makeProcessor({ { "boostKnob", 1.0f } });
+    auto p = makeProcessor({ { ParameterIds::boost, 1.0f } });
     prepare(*p, 176400.0, 64);
     ProcessorTestProbe probe { *p };
     long long position = 0;
@@ -182,7 +183,7 @@ TEST(ProcessorPreparation, At176kUltraModeOnBoostMovesNoNetwork)
         processSignalBlock(*p, 2, 64, position, 176400.0);
     ASSERT_EQ(p->modelFadeCounter.load(), 0);
 
-    setParameter(*p, "boostKnob", 3.0f);
+    setParameter(*p, ParameterIds::boost, 3.0f);
     processSignalBlock(*p, 2, 64, position, 176400.0);
     EXPECT_EQ(p->modelFadeCounter.load(), 0);
     EXPECT_EQ(probe.currentLeft(), 21);

@@ -7,6 +7,7 @@
 // that the processor or the framework code it calls could take passes through here.
 
 #include "AllocationCounter.h"
+#include "processor/ParameterIds.h"
 #include "ProcessorTestProbe.h"
 
 #include <dlfcn.h>
@@ -119,7 +120,7 @@ TEST(ProcessorRealtime, LockCounterSeesTheFrameworksLocks)
 TEST_P(ProcessBlockRealtime, NoAllocationAndNoLockForAnyBlockUpToThePreparedSize)
 {
     const auto c = GetParam();
-    auto p = makeProcessor({ { "ultraXButton", c.ultraMode ? 1.0f : 0.0f } });
+    auto p = makeProcessor({ { ParameterIds::ultraMode, c.ultraMode ? 1.0f : 0.0f } });
     prepare(*p, c.rate, 512, c.channels);
 
     juce::AudioBuffer<float> buffer(c.channels, 512);
@@ -131,15 +132,15 @@ TEST_P(ProcessBlockRealtime, NoAllocationAndNoLockForAnyBlockUpToThePreparedSize
     {
         // Parameter moves happen on other threads in a host; here between blocks, uncounted.
         if (round == 3)
-            setParameter(*p, "boostKnob", 2.0f); // a fade with a swap, mid-run
+            setParameter(*p, ParameterIds::boost, 2.0f); // a fade with a swap, mid-run
         if (round == 5 || round == 7)
-            setParameter(*p, "poweRButton", round == 5 ? 1.0f : 0.0f);
+            setParameter(*p, ParameterIds::power, round == 5 ? 1.0f : 0.0f);
         if (round == 8)
         {
-            setParameter(*p, "drymixKnob", 40.0f);
-            setParameter(*p, "linkOnOfFButton", 1.0f);
-            setParameter(*p, "hpKnob", 300.0f);
-            setParameter(*p, "lpKnob", 5000.0f);
+            setParameter(*p, ParameterIds::dryMix, 40.0f);
+            setParameter(*p, ParameterIds::autoGain, 1.0f);
+            setParameter(*p, ParameterIds::highPass, 300.0f);
+            setParameter(*p, ParameterIds::lowPass, 5000.0f);
         }
         if (round == 9)
             p->modelFadeCounter.store(12); // as the editor's Ultra Mode toggle does
@@ -171,8 +172,8 @@ TEST(ProcessorRealtime, BlockLargerThanAnnouncedGivesTheSameAudioWithoutAllocati
 {
     for (const float ultra : { 0.0f, 1.0f })
     {
-        auto whole = makeProcessor({ { "ultraXButton", ultra } });
-        auto pieces = makeProcessor({ { "ultraXButton", ultra } });
+        auto whole = makeProcessor({ { ParameterIds::ultraMode, ultra } });
+        auto pieces = makeProcessor({ { ParameterIds::ultraMode, ultra } });
         prepare(*whole, 48000.0, 256);
         prepare(*pieces, 48000.0, 256);
         long long a = 0, b = 0;
@@ -233,7 +234,7 @@ class NonFiniteInput : public ::testing::TestWithParam<NonFiniteCase>
 TEST_P(NonFiniteInput, OutputIsFiniteFromTheNextBlockOn)
 {
     const auto c = GetParam();
-    auto p = makeProcessor({ { "ultraXButton", c.ultraMode ? 1.0f : 0.0f }, { "drymixKnob", 60.0f } });
+    auto p = makeProcessor({ { ParameterIds::ultraMode, c.ultraMode ? 1.0f : 0.0f }, { ParameterIds::dryMix, 60.0f } });
     prepare(*p, 44100.0, 256, c.channels);
     long long position = 0;
     for (int block = 0; block < 20; ++block)

@@ -2,6 +2,7 @@
 // stands, replace whatever the block held, and restore every parameter.
 
 #include "ProcessorTestProbe.h"
+#include "processor/ParameterIds.h"
 
 namespace
 {
@@ -26,10 +27,10 @@ TEST(ProcessorState, WritesExactlyTheStateBytesOverWhatTheBlockHeld)
 TEST(ProcessorState, CarriesAChangeMadeJustBefore)
 {
     auto p = makeProcessor();
-    setParameter(*p, "drymixKnob", 42.0f); // no flush has run: no message loop here
+    setParameter(*p, ParameterIds::dryMix, 42.0f); // no flush has run: no message loop here
     const auto bytes = stateOf(*p);
     const auto tree = juce::ValueTree::readFromData(bytes.getData(), bytes.getSize());
-    EXPECT_NEAR((double) tree.getChildWithProperty("id", "drymixKnob").getProperty("value"), 42.0, 1e-4);
+    EXPECT_NEAR((double) tree.getChildWithProperty("id", ParameterIds::dryMix).getProperty("value"), 42.0, 1e-4);
 }
 
 TEST(ProcessorState, BytesSavedAtConstructionRestoreEveryDefault)
@@ -37,23 +38,23 @@ TEST(ProcessorState, BytesSavedAtConstructionRestoreEveryDefault)
     auto fresh = makeProcessor();
     const auto defaults = stateOf(*fresh);
 
-    auto p = makeProcessor({ { "boostKnob", 4.0f },
-                             { "driveKnob", 0.9f },
-                             { "drymixKnob", 10.0f },
-                             { "hpKnob", 300.0f },
-                             { "intrimKnob", 6.0f },
-                             { "linkOnOfFButton", 1.0f },
-                             { "lpKnob", 4000.0f },
-                             { "outputKnob", 0.5f },
-                             { "outtrimKnob", -6.0f },
-                             { "poweRButton", 1.0f },
-                             { "ultraXButton", 0.0f } });
+    auto p = makeProcessor({ { ParameterIds::boost, 4.0f },
+                             { ParameterIds::drive, 0.9f },
+                             { ParameterIds::dryMix, 10.0f },
+                             { ParameterIds::highPass, 300.0f },
+                             { ParameterIds::inputTrim, 6.0f },
+                             { ParameterIds::autoGain, 1.0f },
+                             { ParameterIds::lowPass, 4000.0f },
+                             { ParameterIds::output, 0.5f },
+                             { ParameterIds::outputTrim, -6.0f },
+                             { ParameterIds::power, 1.0f },
+                             { ParameterIds::ultraMode, 0.0f } });
     p->setStateInformation(defaults.getData(), (int) defaults.getSize());
 
     const std::pair<const char*, float> expected[] = {
-        { "boostKnob", 0.0f },       { "driveKnob", 0.3f }, { "drymixKnob", 100.0f }, { "hpKnob", 20.0f },
-        { "intrimKnob", 0.0f },      { "linkOnOfFButton", 0.0f }, { "lpKnob", 20000.0f }, { "outputKnob", 1.0f },
-        { "outtrimKnob", 0.0f },     { "poweRButton", 0.0f }, { "ultraXButton", 1.0f },
+        { ParameterIds::boost, 0.0f },       { ParameterIds::drive, 0.3f }, { ParameterIds::dryMix, 100.0f }, { ParameterIds::highPass, 20.0f },
+        { ParameterIds::inputTrim, 0.0f },      { ParameterIds::autoGain, 0.0f }, { ParameterIds::lowPass, 20000.0f }, { ParameterIds::output, 1.0f },
+        { ParameterIds::outputTrim, 0.0f },     { ParameterIds::power, 0.0f }, { ParameterIds::ultraMode, 1.0f },
     };
     for (const auto& [id, value] : expected)
         EXPECT_NEAR(parameterValue(*p, id), value, 1e-5f) << id;
@@ -61,7 +62,7 @@ TEST(ProcessorState, BytesSavedAtConstructionRestoreEveryDefault)
 
 TEST(ProcessorState, InvalidBytesChangeNothing)
 {
-    auto p = makeProcessor({ { "hpKnob", 77.0f } });
+    auto p = makeProcessor({ { ParameterIds::highPass, 77.0f } });
     const auto before = stateOf(*p);
     const char zero[] = { 0, 1, 2, 3 };
     p->setStateInformation(zero, 0);
@@ -69,23 +70,23 @@ TEST(ProcessorState, InvalidBytesChangeNothing)
     p->setStateInformation(nullptr, 12);
     p->setStateInformation(zero, -5);
     EXPECT_EQ(stateOf(*p), before);
-    EXPECT_NEAR(parameterValue(*p, "hpKnob"), 77.0f, 1e-4f);
+    EXPECT_NEAR(parameterValue(*p, ParameterIds::highPass), 77.0f, 1e-4f);
 }
 
 TEST(ProcessorState, MissingChildKeepsTheValueAndIsAppended)
 {
-    auto p = makeProcessor({ { "hpKnob", 250.0f }, { "lpKnob", 9000.0f } });
+    auto p = makeProcessor({ { ParameterIds::highPass, 250.0f }, { ParameterIds::lowPass, 9000.0f } });
     const auto saved = stateOf(*p);
     auto tree = juce::ValueTree::readFromData(saved.getData(), saved.getSize());
-    tree.removeChild(tree.getChildWithProperty("id", "hpKnob"), nullptr);
-    tree.getChildWithProperty("id", "lpKnob").setProperty("value", 50000.0, nullptr);
+    tree.removeChild(tree.getChildWithProperty("id", ParameterIds::highPass), nullptr);
+    tree.getChildWithProperty("id", ParameterIds::lowPass).setProperty("value", 50000.0, nullptr);
     juce::MemoryOutputStream out;
     tree.writeToStream(out);
 
     p->setStateInformation(out.getData(), (int) out.getDataSize());
-    EXPECT_NEAR(parameterValue(*p, "hpKnob"), 250.0f, 1e-4f);
-    EXPECT_NEAR(parameterValue(*p, "lpKnob"), 20000.0f, 1e-3f);
+    EXPECT_NEAR(parameterValue(*p, ParameterIds::highPass), 250.0f, 1e-4f);
+    EXPECT_NEAR(parameterValue(*p, ParameterIds::lowPass), 20000.0f, 1e-3f);
     const auto& state = p->apvts->state;
     ASSERT_EQ(state.getNumChildren(), 11);
-    EXPECT_EQ(state.getChild(10).getProperty("id").toString(), "hpKnob");
+    EXPECT_EQ(state.getChild(10).getProperty("id").toString(), ParameterIds::highPass);
 }

@@ -1,6 +1,7 @@
 // The processor as the plug-in clients see it before any audio: parameters, buses, fixed answers.
 
 #include "processor/PluginProcessor.h"
+#include "processor/ParameterIds.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,7 @@ TEST(ProcessorShell, ParametersInHostOrderWithRangesStepsAndLabels)
         float start, end, step, defaultValue;
         bool isBool;
     };
+    // Spelled out, not taken from ParameterIds: stored states and presets depend on these strings.
     const Expected table[] = {
         { "outputKnob", "Output Knob", 0.1f, 1.0f, 0.0001f, 1.0f, false },
         { "driveKnob", "Drive", 0.1f, 1.0f, 0.0001f, 0.3f, false },
@@ -69,11 +71,11 @@ TEST(ProcessorShell, ParametersInHostOrderWithRangesStepsAndLabels)
         }
     }
 
-    auto* boost = processor->apvts->getParameter("boostKnob");
+    auto* boost = processor->apvts->getParameter(ParameterIds::boost);
     for (auto [normalised, value] : { std::pair { 0.1f, 0.0f }, { 0.3f, 1.0f }, { 0.62f, 2.0f }, { 0.88f, 4.0f } })
     {
         boost->setValueNotifyingHost(normalised);
-        EXPECT_EQ(*processor->apvts->getRawParameterValue("boostKnob"), value) << "Boost takes whole positions";
+        EXPECT_EQ(*processor->apvts->getRawParameterValue(ParameterIds::boost), value) << "Boost takes whole positions";
     }
 }
 
@@ -125,11 +127,11 @@ TEST(ProcessorShell, FixedAnswersAndTheStateBeforePreparation)
 
     // Before any preparation a host may restore state and open the editor.
     auto other = std::make_unique<ZiruzozodAudioProcessor>();
-    other->apvts->getParameter("driveKnob")->setValueNotifyingHost(0.9f);
+    other->apvts->getParameter(ParameterIds::drive)->setValueNotifyingHost(0.9f);
     juce::MemoryBlock state;
     other->getStateInformation(state);
     processor.setStateInformation(state.getData(), (int) state.getSize());
-    EXPECT_NEAR(*processor.apvts->getRawParameterValue("driveKnob"), 0.91f, 1e-4f);
+    EXPECT_NEAR(*processor.apvts->getRawParameterValue(ParameterIds::drive), 0.91f, 1e-4f);
     std::unique_ptr<juce::AudioProcessorEditor> editor(processor.createEditor());
     EXPECT_NE(editor, nullptr);
 }
