@@ -14,15 +14,16 @@ inline std::vector<float> input()
 {
     std::vector<float> x(numSamples);
     for (int i = 0; i < numSamples; ++i)
-        x[(size_t) i] = 0.5f * std::sin(0.013f * (float) i) * std::exp(-0.0001f * (float) i);
+        x[(size_t)i] = 0.5f * std::sin(0.013f * (float)i) * std::exp(-0.0001f * (float)i);
     return x;
 }
 
 /** Reports the samples processed, and the time per sample printed with an SI prefix (n for nanoseconds). */
 inline void setPerSampleCounters(benchmark::State& state)
 {
-    const double samples = (double) state.iterations() * numSamples;
-    state.SetItemsProcessed((int64_t) samples);
-    state.counters["time_per_sample"] = benchmark::Counter(samples, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    const double samples = (double)state.iterations() * numSamples;
+    state.SetItemsProcessed((int64_t)samples);
+    state.counters["time_per_sample"] =
+        benchmark::Counter(samples, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 } // namespace bench_signal

@@ -2,7 +2,8 @@
 // the same flags), one second of audio at 48 kHz through one model file; `vs_eigen` is how many
 // times faster than the baseline's median a kernel runs. Noisy on a busy machine, so take medians:
 //
-//   build/bench/brimwell_bench --benchmark_filter=Kernel --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
+//   build/bench/brimwell_bench --benchmark_filter=Kernel --benchmark_repetitions=9
+//   --benchmark_report_aggregates_only=true
 
 #include "BenchSignal.h"
 #include "model/LstmNetwork.h"
@@ -30,8 +31,7 @@ nlohmann::json model()
 }
 
 /** Runs the network over the input once per iteration; returns nanoseconds per sample. */
-template <class Network>
-double runNetwork(benchmark::State& state, Network& network)
+template <class Network> double runNetwork(benchmark::State& state, Network& network)
 {
     loadNetwork(network, model());
     const auto input = bench_signal::input();
@@ -46,7 +46,7 @@ double runNetwork(benchmark::State& state, Network& network)
     const std::chrono::duration<double, std::nano> elapsed = std::chrono::steady_clock::now() - start;
 
     bench_signal::setPerSampleCounters(state);
-    return elapsed.count() / ((double) state.iterations() * numSamples);
+    return elapsed.count() / ((double)state.iterations() * numSamples);
 }
 
 std::vector<double>& baselineRuns()
@@ -57,7 +57,7 @@ std::vector<double>& baselineRuns()
 
 double median(std::vector<double> values)
 {
-    std::nth_element(values.begin(), values.begin() + (long) values.size() / 2, values.end());
+    std::nth_element(values.begin(), values.begin() + (long)values.size() / 2, values.end());
     return values[values.size() / 2];
 }
 } // namespace

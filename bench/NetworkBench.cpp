@@ -28,7 +28,7 @@ juce::MemoryBlock modelFile()
 {
     int size = 0;
     const char* data = BinaryData::getNamedResource("model_07_json", size);
-    return { data, (size_t) size };
+    return {data, (size_t)size};
 }
 
 /** The textbook LSTM step in plain loops, with weights in PyTorch's row order. */
@@ -50,9 +50,9 @@ struct ScalarLstm
         denseBias = w.at("lin.bias")[0].get<float>();
     }
 
-    std::array<float, 4 * hidden> wih {}, bias {};
-    std::array<std::array<float, hidden>, 4 * hidden> whh {};
-    std::array<float, hidden> dense {}, h {}, c {};
+    std::array<float, 4 * hidden> wih{}, bias{};
+    std::array<std::array<float, hidden>, 4 * hidden> whh{};
+    std::array<float, hidden> dense{}, h{}, c{};
     float denseBias = 0.0f;
 
     float step(float x)
@@ -60,22 +60,23 @@ struct ScalarLstm
         std::array<float, 4 * hidden> g;
         for (int r = 0; r < 4 * hidden; ++r)
         {
-            float sum = wih[(size_t) r] * x + bias[(size_t) r];
+            float sum = wih[(size_t)r] * x + bias[(size_t)r];
             for (int j = 0; j < hidden; ++j)
-                sum += whh[(size_t) r][(size_t) j] * h[(size_t) j];
-            g[(size_t) r] = sum;
+                sum += whh[(size_t)r][(size_t)j] * h[(size_t)j];
+            g[(size_t)r] = sum;
         }
         float y = denseBias;
         for (int j = 0; j < hidden; ++j)
         {
             auto sigmoid = [](float v) { return 1.0f / (1.0f + std::exp(-v)); };
-            const float i = sigmoid(g[(size_t) j]), f = sigmoid(g[(size_t) (hidden + j)]);
-            const float cand = std::tanh(g[(size_t) (2 * hidden + j)]), o = sigmoid(g[(size_t) (3 * hidden + j)]);
-            c[(size_t) j] = f * c[(size_t) j] + i * cand;
-            h[(size_t) j] = o * std::tanh(c[(size_t) j]);
+            const float i = sigmoid(g[(size_t)j]), f = sigmoid(g[(size_t)(hidden + j)]);
+            const float cand = std::tanh(g[(size_t)(2 * hidden + j)]),
+                        o = sigmoid(g[(size_t)(3 * hidden + j)]);
+            c[(size_t)j] = f * c[(size_t)j] + i * cand;
+            h[(size_t)j] = o * std::tanh(c[(size_t)j]);
         }
         for (int j = 0; j < hidden; ++j)
-            y += dense[(size_t) j] * h[(size_t) j];
+            y += dense[(size_t)j] * h[(size_t)j];
         return y + x;
     }
 };

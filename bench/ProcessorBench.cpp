@@ -4,8 +4,8 @@
 //
 //   build/bench/brimwell_bench --benchmark_filter=ProcessBlock
 
-#include "processor/PluginProcessor.h"
 #include "processor/ParameterIds.h"
+#include "processor/PluginProcessor.h"
 
 #include <benchmark/benchmark.h>
 
@@ -28,13 +28,14 @@ void processBlocks(benchmark::State& state, bool ultraMode)
     processor->prepareToPlay(sampleRate, blockSize);
 
     // One second of a decaying two-tone signal, played in a loop.
-    const int length = (int) sampleRate;
+    const int length = (int)sampleRate;
     juce::AudioBuffer<float> source(2, length);
     for (int ch = 0; ch < 2; ++ch)
         for (int i = 0; i < length; ++i)
             source.setSample(ch, i,
-                             0.3f * std::sin(0.0288f * (float) i + (float) ch) * std::exp(-2.0f * (float) i / (float) length)
-                                 + 0.05f * std::sin(0.174f * (float) i));
+                             0.3f * std::sin(0.0288f * (float)i + (float)ch) *
+                                     std::exp(-2.0f * (float)i / (float)length) +
+                                 0.05f * std::sin(0.174f * (float)i));
 
     juce::AudioBuffer<float> block(2, blockSize);
     juce::MidiBuffer midi;
@@ -53,14 +54,20 @@ void processBlocks(benchmark::State& state, bool ultraMode)
 
     // Processing time over audio time (the loop's own overhead is a few nanoseconds a block).
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
-    const double audioSeconds = (double) state.iterations() * blockSize / sampleRate;
+    const double audioSeconds = (double)state.iterations() * blockSize / sampleRate;
     state.counters["realtime_fraction"] = audioSeconds > 0.0 ? elapsed.count() / audioSeconds : 0.0;
-    state.SetItemsProcessed((int64_t) state.iterations() * blockSize);
+    state.SetItemsProcessed((int64_t)state.iterations() * blockSize);
 }
 } // namespace
 
-static void ProcessBlock_Stereo48k_UltraOff(benchmark::State& state) { processBlocks(state, false); }
+static void ProcessBlock_Stereo48k_UltraOff(benchmark::State& state)
+{
+    processBlocks(state, false);
+}
 BENCHMARK(ProcessBlock_Stereo48k_UltraOff)->Unit(benchmark::kMicrosecond);
 
-static void ProcessBlock_Stereo48k_UltraOn(benchmark::State& state) { processBlocks(state, true); }
+static void ProcessBlock_Stereo48k_UltraOn(benchmark::State& state)
+{
+    processBlocks(state, true);
+}
 BENCHMARK(ProcessBlock_Stereo48k_UltraOn)->Unit(benchmark::kMicrosecond);

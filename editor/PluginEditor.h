@@ -1,13 +1,13 @@
 #pragma once
 
 #include "editor/FadeinPopupSlider.h"
-#include "processor/ParameterIds.h"
 #include "editor/FilmStripComponent.h"
 #include "editor/KnobLooks.h"
 #include "editor/Retrotogglebutton.h"
 #include "editor/ZovidOziziveSimpleButton.h"
 #include "presets/PresetBox.h"
 #include "presets/PresetLookAndFeel.h"
+#include "processor/ParameterIds.h"
 #include "processor/PluginProcessor.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>

@@ -50,20 +50,21 @@ BRIMWELL_AVX2 inline float sum(__m256 v) noexcept
     side by side. Writes the blocks' new outputs to newHidden and adds their share of the dense
     layer to y. */
 template <int FirstBlock, int NumBlocks, int InputSize>
-BRIMWELL_AVX2 inline void advanceBlocks(const LstmWeights<InputSize>& w, LstmState& s, const float* frame, float* newHidden,
-                                        __m256& y) noexcept
+BRIMWELL_AVX2 inline void advanceBlocks(const LstmWeights<InputSize>& w, LstmState& s, const float* frame,
+                                        float* newHidden, __m256& y) noexcept
 {
     constexpr int lanes = 8;
     constexpr int vectors = 4 * NumBlocks;
     constexpr int partials = 8 / vectors;
     constexpr int firstRow = FirstBlock * 4 * lanes;
 
-    __m256 gates[(unsigned) partials][(unsigned) vectors];
+    __m256 gates[(unsigned)partials][(unsigned)vectors];
     for (int v = 0; v < vectors; ++v)
     {
         gates[0][v] = _mm256_loadu_ps(w.bias + firstRow + v * lanes);
         for (int n = 0; n < InputSize; ++n)
-            gates[0][v] = _mm256_fmadd_ps(_mm256_set1_ps(frame[n]), _mm256_loadu_ps(w.input[n] + firstRow + v * lanes), gates[0][v]);
+            gates[0][v] = _mm256_fmadd_ps(_mm256_set1_ps(frame[n]),
+                                          _mm256_loadu_ps(w.input[n] + firstRow + v * lanes), gates[0][v]);
         for (int p = 1; p < partials; ++p)
             gates[p][v] = _mm256_setzero_ps();
     }
@@ -73,7 +74,8 @@ BRIMWELL_AVX2 inline void advanceBlocks(const LstmWeights<InputSize>& w, LstmSta
         {
             const __m256 h = _mm256_broadcast_ss(s.hidden + j + p);
             for (int v = 0; v < vectors; ++v)
-                gates[p][v] = _mm256_fmadd_ps(h, _mm256_loadu_ps(w.recurrent[j + p] + firstRow + v * lanes), gates[p][v]);
+                gates[p][v] = _mm256_fmadd_ps(h, _mm256_loadu_ps(w.recurrent[j + p] + firstRow + v * lanes),
+                                              gates[p][v]);
         }
 
     for (int p = 1; p < partials; ++p)
@@ -89,7 +91,8 @@ BRIMWELL_AVX2 inline void advanceBlocks(const LstmWeights<InputSize>& w, LstmSta
         const __m256 outputGate = sigmoidOfHalved(g[3]);
 
         const int unit = (FirstBlock + b) * lanes;
-        const __m256 cell = _mm256_fmadd_ps(forgetGate, _mm256_loadu_ps(s.cell + unit), _mm256_mul_ps(inputGate, candidate));
+        const __m256 cell =
+            _mm256_fmadd_ps(forgetGate, _mm256_loadu_ps(s.cell + unit), _mm256_mul_ps(inputGate, candidate));
         _mm256_storeu_ps(s.cell + unit, cell);
         const __m256 h = _mm256_mul_ps(outputGate, tanh8(cell));
         _mm256_storeu_ps(newHidden + unit, h);
@@ -134,7 +137,7 @@ BRIMWELL_AVX2 void tanh(const float* in, float* out, int n) noexcept
     if (i < n)
     {
         const int rest = n - i;
-        float tail[lanes] {};
+        float tail[lanes]{};
         for (int k = 0; k < rest; ++k)
             tail[k] = in[i + k];
         _mm256_storeu_ps(tail, tanh8(_mm256_loadu_ps(tail)));

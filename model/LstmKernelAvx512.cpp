@@ -44,9 +44,15 @@ BRIMWELL_AVX512 inline __m512 advance(__m512 if0, __m512 if1, __m512 go0, __m512
     return _mm512_mul_ps(outputGate, tanh16(cell));
 }
 
-BRIMWELL_AVX512 inline __m512 loadHalf(const float* p) noexcept { return _mm512_zextps256_ps512(_mm256_loadu_ps(p)); }
+BRIMWELL_AVX512 inline __m512 loadHalf(const float* p) noexcept
+{
+    return _mm512_zextps256_ps512(_mm256_loadu_ps(p));
+}
 
-BRIMWELL_AVX512 inline void storeHalf(float* p, __m512 v) noexcept { _mm256_storeu_ps(p, _mm512_castps512_ps256(v)); }
+BRIMWELL_AVX512 inline void storeHalf(float* p, __m512 v) noexcept
+{
+    _mm256_storeu_ps(p, _mm512_castps512_ps256(v));
+}
 } // namespace
 
 // All 160 gate rows at once, 10 vectors: vector 2b holds block b's [i | f] rows, 2b + 1 its [g | o].
@@ -69,7 +75,8 @@ BRIMWELL_AVX512 void run(const LstmWeights<InputSize>& w, LstmState& s, const fl
         {
             gates[k] = _mm512_loadu_ps(w.bias + k * lanes);
             for (int n = 0; n < InputSize; ++n)
-                gates[k] = _mm512_fmadd_ps(_mm512_set1_ps(frame[n]), _mm512_loadu_ps(w.input[n] + k * lanes), gates[k]);
+                gates[k] = _mm512_fmadd_ps(_mm512_set1_ps(frame[n]), _mm512_loadu_ps(w.input[n] + k * lanes),
+                                           gates[k]);
         }
 
         for (int j = 0; j < lstmUnits; ++j)
@@ -111,7 +118,7 @@ BRIMWELL_AVX512 void tanh(const float* in, float* out, int n) noexcept
     constexpr int lanes = 16;
     for (int i = 0; i < n; i += lanes)
     {
-        const auto mask = (__mmask16) (n - i >= lanes ? 0xffff : (1u << (n - i)) - 1u);
+        const auto mask = (__mmask16)(n - i >= lanes ? 0xffff : (1u << (n - i)) - 1u);
         _mm512_mask_storeu_ps(out + i, mask, tanh16(_mm512_maskz_loadu_ps(mask, in + i)));
     }
 }

@@ -15,7 +15,8 @@
 namespace lstm_portable
 {
 template <int InputSize>
-void run(const LstmWeights<InputSize>&, LstmState&, const float* frames, float* output, int numFrames) noexcept;
+void run(const LstmWeights<InputSize>&, LstmState&, const float* frames, float* output,
+         int numFrames) noexcept;
 void tanh(const float* in, float* out, int n) noexcept;
 } // namespace lstm_portable
 
@@ -23,14 +24,16 @@ void tanh(const float* in, float* out, int n) noexcept;
 namespace lstm_avx2
 {
 template <int InputSize>
-BRIMWELL_AVX2 void run(const LstmWeights<InputSize>&, LstmState&, const float* frames, float* output, int numFrames) noexcept;
+BRIMWELL_AVX2 void run(const LstmWeights<InputSize>&, LstmState&, const float* frames, float* output,
+                       int numFrames) noexcept;
 BRIMWELL_AVX2 void tanh(const float* in, float* out, int n) noexcept;
 } // namespace lstm_avx2
 
 namespace lstm_avx512
 {
 template <int InputSize>
-BRIMWELL_AVX512 void run(const LstmWeights<InputSize>&, LstmState&, const float* frames, float* output, int numFrames) noexcept;
+BRIMWELL_AVX512 void run(const LstmWeights<InputSize>&, LstmState&, const float* frames, float* output,
+                         int numFrames) noexcept;
 BRIMWELL_AVX512 void tanh(const float* in, float* out, int n) noexcept;
 } // namespace lstm_avx512
 #endif

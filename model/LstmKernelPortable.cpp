@@ -14,7 +14,10 @@ namespace
 using Float4 = float __attribute__((vector_size(16)));
 constexpr int lanes = 4;
 
-inline Float4 broadcast(float v) noexcept { return Float4 { v, v, v, v }; }
+inline Float4 broadcast(float v) noexcept
+{
+    return Float4{v, v, v, v};
+}
 
 inline Float4 load(const float* p) noexcept
 {
@@ -23,7 +26,10 @@ inline Float4 load(const float* p) noexcept
     return v;
 }
 
-inline void store(float* p, Float4 v) noexcept { std::memcpy(p, &v, sizeof v); }
+inline void store(float* p, Float4 v) noexcept
+{
+    std::memcpy(p, &v, sizeof v);
+}
 
 inline Float4 tanh4(Float4 x) noexcept
 {
@@ -37,12 +43,16 @@ inline Float4 tanh4(Float4 x) noexcept
     return x * p / q;
 }
 
-inline Float4 sigmoidOfHalved(Float4 x) noexcept { return 0.5f * tanh4(x) + 0.5f; }
+inline Float4 sigmoidOfHalved(Float4 x) noexcept
+{
+    return 0.5f * tanh4(x) + 0.5f;
+}
 } // namespace
 
 // One block of 8 units at a time: its 32 gate rows fill 8 of the 16 vector registers.
 template <int InputSize>
-void run(const LstmWeights<InputSize>& w, LstmState& s, const float* frames, float* output, int numFrames) noexcept
+void run(const LstmWeights<InputSize>& w, LstmState& s, const float* frames, float* output,
+         int numFrames) noexcept
 {
     constexpr int blockRows = 4 * lstmUnitsPerBlock;
     constexpr int vectorsPerGate = lstmUnitsPerBlock / lanes;
@@ -104,10 +114,10 @@ void tanh(const float* in, float* out, int n) noexcept
     for (int i = 0; i < n; i += lanes)
     {
         const int count = n - i < lanes ? n - i : lanes;
-        float values[lanes] {};
-        std::memcpy(values, in + i, (size_t) count * sizeof(float));
+        float values[lanes]{};
+        std::memcpy(values, in + i, (size_t)count * sizeof(float));
         store(values, tanh4(load(values)));
-        std::memcpy(out + i, values, (size_t) count * sizeof(float));
+        std::memcpy(out + i, values, (size_t)count * sizeof(float));
     }
 }
 } // namespace lstm_portable

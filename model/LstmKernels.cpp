@@ -19,14 +19,18 @@ bool LstmKernels::isSupported(LstmKernel kernel) noexcept
 {
     switch (kernel)
     {
-        case LstmKernel::portable: return true;
+    case LstmKernel::portable:
+        return true;
 #if BRIMWELL_X86_KERNELS
-        // These checks also require the operating system to save the wider registers.
-        case LstmKernel::avx2: return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-        case LstmKernel::avx512: return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("fma");
+    // These checks also require the operating system to save the wider registers.
+    case LstmKernel::avx2:
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    case LstmKernel::avx512:
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("fma");
 #else
-        case LstmKernel::avx2:
-        case LstmKernel::avx512: return false;
+    case LstmKernel::avx2:
+    case LstmKernel::avx512:
+        return false;
 #endif
     }
     return false;
@@ -34,13 +38,16 @@ bool LstmKernels::isSupported(LstmKernel kernel) noexcept
 
 LstmKernel LstmKernels::fastestSupported() noexcept
 {
-    for (const auto kernel : { LstmKernel::avx512, LstmKernel::avx2 })
+    for (const auto kernel : {LstmKernel::avx512, LstmKernel::avx2})
         if (isSupported(kernel))
             return kernel;
     return LstmKernel::portable;
 }
 
-LstmKernel LstmKernels::active() noexcept { return activeKernel(); }
+LstmKernel LstmKernels::active() noexcept
+{
+    return activeKernel();
+}
 
 void LstmKernels::force(LstmKernel kernel) noexcept
 {
@@ -50,19 +57,21 @@ void LstmKernels::force(LstmKernel kernel) noexcept
 
 namespace
 {
-template <int InputSize>
-LstmRun<InputSize> kernelRun(LstmKernel kernel) noexcept
+template <int InputSize> LstmRun<InputSize> kernelRun(LstmKernel kernel) noexcept
 {
     switch (kernel)
     {
 #if BRIMWELL_X86_KERNELS
-        case LstmKernel::avx512: return lstm_avx512::run<InputSize>;
-        case LstmKernel::avx2: return lstm_avx2::run<InputSize>;
+    case LstmKernel::avx512:
+        return lstm_avx512::run<InputSize>;
+    case LstmKernel::avx2:
+        return lstm_avx2::run<InputSize>;
 #else
-        case LstmKernel::avx512:
-        case LstmKernel::avx2:
+    case LstmKernel::avx512:
+    case LstmKernel::avx2:
 #endif
-        case LstmKernel::portable: break;
+    case LstmKernel::portable:
+        break;
     }
     return lstm_portable::run<InputSize>;
 }
@@ -73,11 +82,11 @@ LstmRun<InputSize> kernelRun(LstmKernel kernel) noexcept
     slower for a caller that has not disabled them itself. */
 class ScopedFlushToZero
 {
-public:
+  public:
     ScopedFlushToZero() noexcept { _mm_setcsr(saved | flushToZero | denormalsAreZero); }
     ~ScopedFlushToZero() noexcept { _mm_setcsr(saved); }
 
-private:
+  private:
     static constexpr unsigned flushToZero = 0x8000;
     static constexpr unsigned denormalsAreZero = 0x0040;
     const unsigned saved = _mm_getcsr();
@@ -91,8 +100,8 @@ struct ScopedFlushToZero
 } // namespace
 
 template <int InputSize>
-void LstmKernels::process(const LstmWeights<InputSize>& weights, LstmState& state, const float* frames, float* output,
-                          int numFrames) noexcept
+void LstmKernels::process(const LstmWeights<InputSize>& weights, LstmState& state, const float* frames,
+                          float* output, int numFrames) noexcept
 {
     const ScopedFlushToZero flushToZero;
     kernelRun<InputSize>(active())(weights, state, frames, output, numFrames);
@@ -106,13 +115,16 @@ void LstmKernels::tanh(LstmKernel kernel, const float* in, float* out, int n) no
     switch (kernel)
     {
 #if BRIMWELL_X86_KERNELS
-        case LstmKernel::avx512: return lstm_avx512::tanh(in, out, n);
-        case LstmKernel::avx2: return lstm_avx2::tanh(in, out, n);
+    case LstmKernel::avx512:
+        return lstm_avx512::tanh(in, out, n);
+    case LstmKernel::avx2:
+        return lstm_avx2::tanh(in, out, n);
 #else
-        case LstmKernel::avx512:
-        case LstmKernel::avx2:
+    case LstmKernel::avx512:
+    case LstmKernel::avx2:
 #endif
-        case LstmKernel::portable: break;
+    case LstmKernel::portable:
+        break;
     }
     lstm_portable::tanh(in, out, n);
 }
@@ -121,9 +133,12 @@ const char* LstmKernels::name(LstmKernel kernel) noexcept
 {
     switch (kernel)
     {
-        case LstmKernel::portable: return "portable";
-        case LstmKernel::avx2: return "avx2";
-        case LstmKernel::avx512: return "avx512";
+    case LstmKernel::portable:
+        return "portable";
+    case LstmKernel::avx2:
+        return "avx2";
+    case LstmKernel::avx512:
+        return "avx512";
     }
     return "";
 }

@@ -19,33 +19,37 @@ constexpr int lstmKernelRow(int torchRow)
 {
     const int gate = torchRow / lstmUnits;
     const int unit = torchRow % lstmUnits;
-    return (unit / lstmUnitsPerBlock) * 4 * lstmUnitsPerBlock + gate * lstmUnitsPerBlock + unit % lstmUnitsPerBlock;
+    return (unit / lstmUnitsPerBlock) * 4 * lstmUnitsPerBlock + gate * lstmUnitsPerBlock +
+           unit % lstmUnitsPerBlock;
 }
 
 /** Factor applied to PyTorch gate row r when it is laid out: 0.5 for the sigmoid gates. */
-constexpr float lstmRowScale(int torchRow) { return torchRow / lstmUnits == 2 ? 1.0f : 0.5f; }
-
-template <int InputSize>
-struct LstmWeights
+constexpr float lstmRowScale(int torchRow)
 {
-    alignas(64) float recurrent[lstmUnits][lstmGateRows] {};
-    alignas(64) float input[(unsigned) InputSize][lstmGateRows] {};
-    alignas(64) float bias[lstmGateRows] {};
-    alignas(64) float dense[lstmUnits] {};
+    return torchRow / lstmUnits == 2 ? 1.0f : 0.5f;
+}
+
+template <int InputSize> struct LstmWeights
+{
+    alignas(64) float recurrent[lstmUnits][lstmGateRows]{};
+    alignas(64) float input[(unsigned)InputSize][lstmGateRows]{};
+    alignas(64) float bias[lstmGateRows]{};
+    alignas(64) float dense[lstmUnits]{};
     float denseBias = 0.0f;
 };
 
 struct LstmState
 {
-    alignas(64) float hidden[lstmUnits] {};
-    alignas(64) float cell[lstmUnits] {};
+    alignas(64) float hidden[lstmUnits]{};
+    alignas(64) float cell[lstmUnits]{};
 };
 
 /** Runs numFrames steps on frames of InputSize values each; output[t] is the network's output
     plus frame t's first value. Frame t is read before output[t] is written, and no earlier frame
     is read after it, so frames and output may be the same array when InputSize is 1. */
 template <int InputSize>
-using LstmRun = void (*)(const LstmWeights<InputSize>&, LstmState&, const float* frames, float* output, int numFrames);
+using LstmRun = void (*)(const LstmWeights<InputSize>&, LstmState&, const float* frames, float* output,
+                         int numFrames);
 
 enum class LstmKernel
 {
@@ -69,7 +73,8 @@ struct LstmKernels
 
     /** Runs the active kernel (see LstmRun), with subnormal numbers flushed to zero meanwhile. */
     template <int InputSize>
-    static void process(const LstmWeights<InputSize>&, LstmState&, const float* frames, float* output, int numFrames) noexcept;
+    static void process(const LstmWeights<InputSize>&, LstmState&, const float* frames, float* output,
+                        int numFrames) noexcept;
 
     /** The kernel's activation over n values; in and out may be the same array. */
     static void tanh(LstmKernel, const float* in, float* out, int n) noexcept;

@@ -8,10 +8,9 @@
 /** The network of one model file, LSTM(InputSize, 40) + dense(40 to 1) with the input added,
     run by the active kernel. The setters take PyTorch's layout and lay the weights out once in
     the kernels' order. */
-template <int InputSize>
-class LstmNetwork
+template <int InputSize> class LstmNetwork
 {
-public:
+  public:
     static constexpr int numInputs = InputSize;
     static constexpr int numUnits = lstmUnits;
     static constexpr int numGateRows = lstmGateRows;
@@ -21,7 +20,7 @@ public:
     {
         for (int r = 0; r < numGateRows; ++r)
             for (int j = 0; j < InputSize; ++j)
-                weights.input[j][lstmKernelRow(r)] = lstmRowScale(r) * rows[(std::size_t) r][(std::size_t) j];
+                weights.input[j][lstmKernelRow(r)] = lstmRowScale(r) * rows[(std::size_t)r][(std::size_t)j];
     }
 
     /** PyTorch's weight_hh: gate row r, hidden output j. */
@@ -29,20 +28,22 @@ public:
     {
         for (int r = 0; r < numGateRows; ++r)
             for (int j = 0; j < numUnits; ++j)
-                weights.recurrent[j][lstmKernelRow(r)] = lstmRowScale(r) * rows[(std::size_t) r][(std::size_t) j];
+                weights.recurrent[j][lstmKernelRow(r)] =
+                    lstmRowScale(r) * rows[(std::size_t)r][(std::size_t)j];
     }
 
     /** Sets the gate bias to the sum of PyTorch's two biases. */
     void setBias(const std::vector<float>& inputBias, const std::vector<float>& recurrentBias)
     {
         for (int r = 0; r < numGateRows; ++r)
-            weights.bias[lstmKernelRow(r)] = lstmRowScale(r) * (inputBias[(std::size_t) r] + recurrentBias[(std::size_t) r]);
+            weights.bias[lstmKernelRow(r)] =
+                lstmRowScale(r) * (inputBias[(std::size_t)r] + recurrentBias[(std::size_t)r]);
     }
 
     void setDenseWeights(const std::vector<float>& dense)
     {
         for (int j = 0; j < numUnits; ++j)
-            weights.dense[j] = dense[(std::size_t) j];
+            weights.dense[j] = dense[(std::size_t)j];
     }
 
     void setDenseBias(float b) noexcept { weights.denseBias = b; }
@@ -57,7 +58,7 @@ public:
     /** Clears the hidden outputs and cell values; the weights stay. */
     void reset() noexcept { state = {}; }
 
-private:
+  private:
     LstmWeights<InputSize> weights;
     LstmState state;
 };

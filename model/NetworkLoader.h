@@ -14,9 +14,10 @@ using Rows = std::vector<std::vector<float>>;
 // Files with short arrays would otherwise read past the weights they hold.
 [[noreturn]] inline void throwTooShort(const std::string& key, std::size_t have, std::size_t need)
 {
-    throw json::out_of_range::create(
-        401, "'" + key + "' holds " + std::to_string(have) + " values where " + std::to_string(need) + " are needed",
-        nullptr);
+    throw json::out_of_range::create(401,
+                                     "'" + key + "' holds " + std::to_string(have) + " values where " +
+                                         std::to_string(need) + " are needed",
+                                     nullptr);
 }
 
 inline Rows readRows(const json& weights, const std::string& key, std::size_t numRows, std::size_t numColumns)
@@ -42,8 +43,7 @@ inline std::vector<float> readVector(const json& weights, const std::string& key
 /** Fills a network from a parsed model file's "state_dict" ("rec." LSTM and "lin." dense weights in
     PyTorch's names and layout), each part as soon as it is read. Throws nlohmann::json's
     exceptions for a missing key, a value of the wrong kind or an array too short. */
-template <class Network>
-void loadNetwork(Network& network, const nlohmann::json& document)
+template <class Network> void loadNetwork(Network& network, const nlohmann::json& document)
 {
     using namespace network_loader_detail;
     constexpr std::size_t gateRows = Network::numGateRows;

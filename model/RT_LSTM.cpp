@@ -11,10 +11,17 @@ void RT_LSTM::load_json(const juce::MemoryBlock& modelFile)
 
     switch (input_size)
     {
-        case 1: loadNetwork(network_1in, document); break;
-        case 2: loadNetwork(network_2in, document); break;
-        case 3: loadNetwork(network_3in, document); break;
-        default: break;
+    case 1:
+        loadNetwork(network_1in, document);
+        break;
+    case 2:
+        loadNetwork(network_2in, document);
+        break;
+    case 3:
+        loadNetwork(network_3in, document);
+        break;
+    default:
+        break;
     }
 }
 
@@ -35,12 +42,13 @@ void RT_LSTM::process(const float* input, float condition, float* output, int nu
     }
 
     if (conditioning_ramping)
-        conditioning_step = (condition - conditioning_value) / (float) numSamples;
+        conditioning_step = (condition - conditioning_value) / (float)numSamples;
 
     for (int i = 0; i < numSamples; ++i)
     {
         frame_2in[0] = input[i];
-        frame_2in[1] = conditioning_ramping ? conditioning_value + (float) (i + 1) * conditioning_step : condition;
+        frame_2in[1] =
+            conditioning_ramping ? conditioning_value + (float)(i + 1) * conditioning_step : condition;
         network_2in.process(frame_2in, output + i, 1);
     }
 

@@ -9,7 +9,7 @@
     it carries its recurrent state from one call to the next. */
 class RT_LSTM
 {
-public:
+  public:
     RT_LSTM() = default;
 
     /** Loads one model file; throws nlohmann::json's exceptions on malformed files. */
@@ -26,7 +26,7 @@ public:
 
     int input_size = 1;
 
-private:
+  private:
     float conditioning_value = 0.0f;
     float conditioning_step = 0.0f;
     bool conditioning_ramping = false;
@@ -36,5 +36,5 @@ private:
     // Filled for input count 3 so such a file loads like the others; nothing runs it.
     LstmNetwork<3> network_3in;
 
-    float frame_2in[2] {};
+    float frame_2in[2]{};
 };

@@ -8,10 +8,9 @@
 /** The network of one model file, LSTM(InputSize, 40) + dense(40 to 1) with the input added, as
     plain Eigen expressions on PyTorch's layout: the baseline that the kernels are measured and
     checked against. */
-template <int InputSize>
-class ReferenceLstmNetwork
+template <int InputSize> class ReferenceLstmNetwork
 {
-public:
+  public:
     static constexpr int numInputs = InputSize;
     static constexpr int numUnits = 40;
     static constexpr int numGateRows = 4 * numUnits;
@@ -21,7 +20,7 @@ public:
     {
         for (int r = 0; r < numGateRows; ++r)
             for (int j = 0; j < InputSize; ++j)
-                inputWeights(r, j) = rows[(std::size_t) r][(std::size_t) j];
+                inputWeights(r, j) = rows[(std::size_t)r][(std::size_t)j];
     }
 
     /** PyTorch's weight_hh: gate row r, hidden output j. */
@@ -29,25 +28,26 @@ public:
     {
         for (int r = 0; r < numGateRows; ++r)
             for (int j = 0; j < numUnits; ++j)
-                recurrentWeights(r, j) = rows[(std::size_t) r][(std::size_t) j];
+                recurrentWeights(r, j) = rows[(std::size_t)r][(std::size_t)j];
     }
 
     /** Sets the gate bias to the sum of PyTorch's two biases. */
     void setBias(const std::vector<float>& inputBias, const std::vector<float>& recurrentBias)
     {
         for (int r = 0; r < numGateRows; ++r)
-            bias(r) = inputBias[(std::size_t) r] + recurrentBias[(std::size_t) r];
+            bias(r) = inputBias[(std::size_t)r] + recurrentBias[(std::size_t)r];
     }
 
     void setDenseWeights(const std::vector<float>& weights)
     {
         for (int j = 0; j < numUnits; ++j)
-            denseWeights(j) = weights[(std::size_t) j];
+            denseWeights(j) = weights[(std::size_t)j];
     }
 
     void setDenseBias(float b) noexcept { denseBias = b; }
 
-    /** Runs numFrames frames of InputSize values; output[t] is the network's output plus frame t's first value. */
+    /** Runs numFrames frames of InputSize values; output[t] is the network's output plus frame t's first
+     * value. */
     void process(const float* frames, float* output, int numFrames) noexcept
     {
         for (int t = 0; t < numFrames; ++t)
@@ -66,7 +66,7 @@ public:
         cell.setZero();
     }
 
-private:
+  private:
     using InputVector = Eigen::Matrix<float, InputSize, 1>;
     using HiddenVector = Eigen::Matrix<float, numUnits, 1>;
     using HiddenArray = Eigen::Array<float, numUnits, 1>;

@@ -48,7 +48,7 @@ void PresetBox::refreshMenu()
     nextItemId = 1;
 
     setText(currentPresetValue.toString(), juce::dontSendNotification);
-    if ((bool) presetModifiedValue.getValue())
+    if ((bool)presetModifiedValue.getValue())
         setText(getItemText(getSelectedItemIndex()) + "*", juce::dontSendNotification);
 }
 
@@ -121,7 +121,7 @@ void PresetBox::loadSelectedPreset()
         !file.loadFileAsData(bytes))
         return;
 
-    manager.processor.setStateInformation(bytes.getData(), (int) bytes.getSize());
+    manager.processor.setStateInformation(bytes.getData(), (int)bytes.getSize());
     updateValueRefs();
 }
 
@@ -168,7 +168,7 @@ void PresetBox::valueTreePropertyChanged(juce::ValueTree&, const juce::Identifie
         return;
 
     auto& state = manager.valueTreeState.state;
-    if (!(bool) state.getProperty(manager.presetModifiedId, false))
+    if (!(bool)state.getProperty(manager.presetModifiedId, false))
         state.setProperty(manager.presetModifiedId, true, nullptr);
 }
 

@@ -10,7 +10,7 @@
     savePreset, deletePreset, previousPreset and nextPreset. */
 class PresetBox : public juce::ComboBox, private juce::ValueTree::Listener
 {
-public:
+  public:
     /** Lists the manager's preset folder; the manager must outlive the box. */
     explicit PresetBox(ProcessorPresetManager& manager);
     ~PresetBox() override;
@@ -40,7 +40,7 @@ public:
     //==============================================================================
     ProcessorPresetManager& manager;
 
-private:
+  private:
     void loadSelectedPreset();
     void addFolder(juce::PopupMenu& menu, const juce::File& folder, juce::StringArray& foldersOnPath);
 
@@ -52,10 +52,10 @@ private:
     const juce::File presetFolder;
     const juce::String fileExtension;
 
-public:
+  public:
     juce::Value presetModifiedValue;
     juce::Value currentPresetValue;
 
-private:
+  private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(PresetBox)
 };

@@ -6,7 +6,7 @@
     Tests derive from it to answer without a window. */
 class PresetFileChooser
 {
-public:
+  public:
     PresetFileChooser() = default;
     virtual ~PresetFileChooser() = default;
 
@@ -18,6 +18,6 @@ public:
     virtual juce::File chooseFileToOpen(const juce::String& title, const juce::File& initialFolder,
                                         const juce::String& pattern);
 
-private:
+  private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(PresetFileChooser)
 };

@@ -10,7 +10,7 @@ const juce::Colour highlightBackground{0xff393730};
 
 PresetLookAndFeel::PresetLookAndFeel()
     : displayTypeface(juce::Typeface::createSystemTypefaceFor(BinaryData::ComfortaaBold_ttf,
-                                                              (size_t) BinaryData::ComfortaaBold_ttfSize))
+                                                              (size_t)BinaryData::ComfortaaBold_ttfSize))
 {
     setColour(juce::ComboBox::outlineColourId, juce::Colour(0x00000000));
     setColour(juce::ComboBox::backgroundColourId, juce::Colour(0x00000000));
@@ -27,7 +27,7 @@ juce::Font PresetLookAndFeel::getDisplayFont() const
 void PresetLookAndFeel::drawPopupMenuBackground(juce::Graphics& g, int width, int height)
 {
     g.setColour(popupBackground);
-    g.fillRoundedRectangle(0.0f, 0.0f, (float) width, (float) height, cornerSize);
+    g.fillRoundedRectangle(0.0f, 0.0f, (float)width, (float)height, cornerSize);
 }
 
 void PresetLookAndFeel::drawPopupMenuItem(juce::Graphics& g, const juce::Rectangle<int>& area,
@@ -39,9 +39,9 @@ void PresetLookAndFeel::drawPopupMenuItem(juce::Graphics& g, const juce::Rectang
     if (isSeparator)
     {
         auto r = area.reduced(5, 0);
-        r.removeFromTop(juce::roundToInt((float) r.getHeight() * 0.5f - 0.5f));
+        r.removeFromTop(juce::roundToInt((float)r.getHeight() * 0.5f - 0.5f));
 
-        g.setColour(findColour(juce::PopupMenu::textColourId).withAlpha((juce::uint8) 0x4c));
+        g.setColour(findColour(juce::PopupMenu::textColourId).withAlpha((juce::uint8)0x4c));
         g.fillRoundedRectangle(r.removeFromTop(1).toFloat(), cornerSize);
         return;
     }
@@ -82,8 +82,8 @@ void PresetLookAndFeel::drawPopupMenuItem(juce::Graphics& g, const juce::Rectang
     if (hasSubMenu)
     {
         const auto arrowSize = 0.6f * getPopupMenuFont().getAscent();
-        const auto x = (float) r.removeFromRight(juce::jmin(r.getWidth(), (int) arrowSize)).getX();
-        const auto y = (float) (r.getY() + r.getHeight() / 2);
+        const auto x = (float)r.removeFromRight(juce::jmin(r.getWidth(), (int)arrowSize)).getX();
+        const auto y = (float)(r.getY() + r.getHeight() / 2);
 
         juce::Path arrow;
         arrow.startNewSubPath(x, y - arrowSize * 0.5f);

@@ -6,7 +6,7 @@
     display typeface, and a flat greyish-brown popup with white items in the same typeface. */
 class PresetLookAndFeel : public juce::LookAndFeel_V4
 {
-public:
+  public:
     PresetLookAndFeel();
     ~PresetLookAndFeel() override;
 
@@ -28,7 +28,7 @@ public:
     /** The compiled-in display typeface, at the framework's default height. */
     juce::Font getDisplayFont() const;
 
-private:
+  private:
     const float cornerSize = 0.0f;
     const juce::Typeface::Ptr displayTypeface;
 

@@ -21,7 +21,7 @@ bool replaceFileWith(const juce::File& target, const juce::MemoryBlock& bytes)
     }
 
     // A short write is not reported by the stream's status.
-    return temporary.getFile().getSize() == (juce::int64) bytes.getSize() &&
+    return temporary.getFile().getSize() == (juce::int64)bytes.getSize() &&
            temporary.overwriteTargetFileWithTemporary();
 }
 } // namespace

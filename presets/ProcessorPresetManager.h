@@ -10,7 +10,7 @@
     its default preset, and the writing of preset files, which hold exactly the host state. */
 class ProcessorPresetManager
 {
-public:
+  public:
     /** Creates the preset folder and Default.rcp when missing, and names the state "Default". */
     ProcessorPresetManager(juce::AudioProcessor& processor,
                            juce::AudioProcessorValueTreeState& valueTreeState);
@@ -34,7 +34,7 @@ public:
     /** Answers the save and open dialogs. */
     std::unique_ptr<PresetFileChooser> fileChooser = std::make_unique<PresetFileChooser>();
 
-private:
+  private:
     void setPresetProperties(const juce::var& name, const juce::var& modified,
                              juce::ValueTree::Listener* listenerToExclude);
 

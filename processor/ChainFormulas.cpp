@@ -7,13 +7,13 @@ float ChainFormulas::decibelsToGain(float decibels) noexcept
 
 double ChainFormulas::makeupOffsetDecibels(float boost) noexcept
 {
-    static constexpr double offsets[] = { -3.407, -4.866, -7.09, -8.956, -11.1136 };
-    return offsets[juce::jlimit(0, 4, (int) boost)];
+    static constexpr double offsets[] = {-3.407, -4.866, -7.09, -8.956, -11.1136};
+    return offsets[juce::jlimit(0, 4, (int)boost)];
 }
 
 float ChainFormulas::makeupLevelDecibels(float dryMixPercent, float boost) noexcept
 {
-    return (float) ((double) (dryMixPercent / 100.0f) + makeupOffsetDecibels(boost));
+    return (float)((double)(dryMixPercent / 100.0f) + makeupOffsetDecibels(boost));
 }
 
 float ChainFormulas::makeupTargetDecibels(float makeupLevel, bool autoGain, float drive) noexcept
@@ -25,7 +25,7 @@ float ChainFormulas::makeupTargetDecibels(float makeupLevel, bool autoGain, floa
 
 float ChainFormulas::lowPassLimit(double sampleRate) noexcept
 {
-    return 0.49f * (float) sampleRate;
+    return 0.49f * (float)sampleRate;
 }
 
 void ChainFormulas::setFirstOrderHighPass(juce::dsp::IIR::Coefficients<float>& target, double sampleRate,

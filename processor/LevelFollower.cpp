@@ -6,7 +6,7 @@ void LevelFollower::prepare(double sampleRate) noexcept
 {
     envelope = 0.0f;
     attackCoefficient = 1.0f;
-    releaseCoefficient = 1.0f - std::exp(-1.0f / (timeConstant * (float) sampleRate));
+    releaseCoefficient = 1.0f - std::exp(-1.0f / (timeConstant * (float)sampleRate));
 }
 
 float LevelFollower::step(float x) noexcept
@@ -31,8 +31,8 @@ void publishOutputLevels(const juce::dsp::AudioBlock<const float>& output, int n
         const float* r = output.getChannelPointer(1);
         for (size_t i = 0; i < numSamples; ++i)
         {
-            left.step(std::abs((float) ((double) l[i] * 1.9)));
-            right.step(std::abs((float) ((double) r[i] * 1.9)));
+            left.step(std::abs((float)((double)l[i] * 1.9)));
+            right.step(std::abs((float)((double)r[i] * 1.9)));
             levelLeft.store(left.step(std::abs(l[i])));
             levelRight.store(right.step(std::abs(r[i] + r[i])));
         }
@@ -41,7 +41,7 @@ void publishOutputLevels(const juce::dsp::AudioBlock<const float>& output, int n
 
     for (size_t i = 0; i < numSamples; ++i)
     {
-        left.step(std::abs((float) ((double) l[i] * 1.9)));
+        left.step(std::abs((float)((double)l[i] * 1.9)));
         levelLeft.store(left.step(std::abs(l[i])));
         levelRight.store(left.step(std::abs(l[i] + l[i])));
     }

@@ -15,8 +15,8 @@ ModelFade::Step ModelFade::forCounter(int c) noexcept
     if (c > swapStep) // 12 to 9: fade out
     {
         step.action = Action::ramp;
-        step.startGain = (float) (c - swapStep) * 0.25f;
-        step.endGain = (float) (c - swapStep - 1) * 0.25f;
+        step.startGain = (float)(c - swapStep) * 0.25f;
+        step.endGain = (float)(c - swapStep - 1) * 0.25f;
     }
     else if (c > 4) // 8 to 5: silent while the new networks settle
     {
@@ -25,8 +25,8 @@ ModelFade::Step ModelFade::forCounter(int c) noexcept
     else // 4 to 1: fade in
     {
         step.action = Action::ramp;
-        step.startGain = (float) (4 - c) * 0.25f;
-        step.endGain = (float) (5 - c) * 0.25f;
+        step.startGain = (float)(4 - c) * 0.25f;
+        step.endGain = (float)(5 - c) * 0.25f;
     }
     return step;
 }
@@ -47,9 +47,9 @@ void ModelFade::apply(const Step& step, juce::AudioBuffer<float>& buffer, int nu
     float from = step.startGain, to = step.endGain;
     if (num != blockLength)
     {
-        const float perSample = (step.endGain - step.startGain) / (float) blockLength;
-        from = step.startGain + perSample * (float) start;
-        to = step.startGain + perSample * (float) (start + num);
+        const float perSample = (step.endGain - step.startGain) / (float)blockLength;
+        from = step.startGain + perSample * (float)start;
+        to = step.startGain + perSample * (float)(start + num);
     }
     for (int ch = 0; ch < numChannels; ++ch)
         buffer.applyGainRamp(ch, start, num, from, to);

@@ -6,8 +6,8 @@
     does to the processed block. The counter itself lives in the processor. */
 struct ModelFade
 {
-    static constexpr int fullFade = 12;        // stored by a network choice and the Ultra Mode toggle
-    static constexpr int swapStep = 8;         // the step that makes the chosen networks current
+    static constexpr int fullFade = 12;         // stored by a network choice and the Ultra Mode toggle
+    static constexpr int swapStep = 8;          // the step that makes the chosen networks current
     static constexpr int preparationFadeIn = 3; // stored at the end of every preparation
 
     enum class Action

@@ -14,7 +14,8 @@ struct NetworkChoice
     };
 
     /** Preparation table: order and network for a listed rate, nothing otherwise. */
-    static std::optional<AtPreparation> atPreparation(double sampleRate, bool ultraMode, float boost) noexcept;
+    static std::optional<AtPreparation> atPreparation(double sampleRate, bool ultraMode,
+                                                      float boost) noexcept;
 
     /** Block table: the next network, or nothing where the rate allows no choice. */
     static std::optional<int> atBlock(double sampleRate, bool ultraMode, float boost) noexcept;

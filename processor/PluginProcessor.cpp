@@ -17,20 +17,20 @@ juce::MemoryBlock modelFileBytes(int index)
     int size = 0;
     const char* data = BinaryData::getNamedResource(name.toRawUTF8(), size);
     jassert(data != nullptr);
-    return { data, (size_t) size };
+    return {data, (size_t)size};
 }
 
 std::unique_ptr<juce::AudioParameterFloat> makeFloat(const char* id, const char* name, float start, float end,
                                                      float step, float defaultValue)
 {
     return std::make_unique<juce::AudioParameterFloat>(
-        juce::ParameterID { id, 0 }, name, juce::NormalisableRange<float> { start, end, step, 1.0f, false },
+        juce::ParameterID{id, 0}, name, juce::NormalisableRange<float>{start, end, step, 1.0f, false},
         defaultValue, juce::AudioParameterFloatAttributes().withLabel(id));
 }
 
 std::unique_ptr<juce::AudioParameterBool> makeBool(const char* id, const char* name, bool defaultValue)
 {
-    return std::make_unique<juce::AudioParameterBool>(juce::ParameterID { id, 0 }, name, defaultValue,
+    return std::make_unique<juce::AudioParameterBool>(juce::ParameterID{id, 0}, name, defaultValue,
                                                       juce::AudioParameterBoolAttributes().withLabel(id));
 }
 } // namespace
@@ -41,14 +41,15 @@ ZiruzozodAudioProcessor::ZiruzozodAudioProcessor()
                          .withInput("Input", juce::AudioChannelSet::stereo(), true)
                          .withOutput("Output", juce::AudioChannelSet::stereo(), true))
 {
-    for (size_t k = 0; k < (size_t) numModels; ++k)
+    for (size_t k = 0; k < (size_t)numModels; ++k)
     {
-        const auto modelFile = modelFileBytes((int) k);
+        const auto modelFile = modelFileBytes((int)k);
         modelsLeft[k].load_json(modelFile);
         modelsRight[k].load_json(modelFile);
     }
 
-    apvts = std::make_unique<juce::AudioProcessorValueTreeState>(*this, nullptr, "Brimwell", generateLayout());
+    apvts =
+        std::make_unique<juce::AudioProcessorValueTreeState>(*this, nullptr, "Brimwell", generateLayout());
     presetManager = std::make_unique<ProcessorPresetManager>(*this, *apvts);
 
     outputTrimParameter = apvts->getRawParameterValue(ParameterIds::outputTrim);
@@ -83,16 +84,43 @@ juce::AudioProcessorValueTreeState::ParameterLayout ZiruzozodAudioProcessor::gen
 }
 
 //==============================================================================
-const juce::String ZiruzozodAudioProcessor::getName() const { return "Brimwell"; }
-double ZiruzozodAudioProcessor::getTailLengthSeconds() const { return 0.0; }
-bool ZiruzozodAudioProcessor::acceptsMidi() const { return false; }
-bool ZiruzozodAudioProcessor::producesMidi() const { return false; }
-bool ZiruzozodAudioProcessor::isMidiEffect() const { return false; }
-bool ZiruzozodAudioProcessor::hasEditor() const { return true; }
-int ZiruzozodAudioProcessor::getNumPrograms() { return 1; }
-int ZiruzozodAudioProcessor::getCurrentProgram() { return 0; }
+const juce::String ZiruzozodAudioProcessor::getName() const
+{
+    return "Brimwell";
+}
+double ZiruzozodAudioProcessor::getTailLengthSeconds() const
+{
+    return 0.0;
+}
+bool ZiruzozodAudioProcessor::acceptsMidi() const
+{
+    return false;
+}
+bool ZiruzozodAudioProcessor::producesMidi() const
+{
+    return false;
+}
+bool ZiruzozodAudioProcessor::isMidiEffect() const
+{
+    return false;
+}
+bool ZiruzozodAudioProcessor::hasEditor() const
+{
+    return true;
+}
+int ZiruzozodAudioProcessor::getNumPrograms()
+{
+    return 1;
+}
+int ZiruzozodAudioProcessor::getCurrentProgram()
+{
+    return 0;
+}
 void ZiruzozodAudioProcessor::setCurrentProgram(int) {}
-const juce::String ZiruzozodAudioProcessor::getProgramName(int) { return {}; }
+const juce::String ZiruzozodAudioProcessor::getProgramName(int)
+{
+    return {};
+}
 void ZiruzozodAudioProcessor::changeProgramName(int, const juce::String&) {}
 
 juce::AudioProcessorEditor* ZiruzozodAudioProcessor::createEditor()
@@ -104,7 +132,8 @@ bool ZiruzozodAudioProcessor::isBusesLayoutSupported(const BusesLayout& layouts)
 {
     const auto output = layouts.getMainOutputChannelSet();
     const auto input = layouts.getMainInputChannelSet();
-    const bool monoOrStereo = output == juce::AudioChannelSet::mono() || output == juce::AudioChannelSet::stereo();
+    const bool monoOrStereo =
+        output == juce::AudioChannelSet::mono() || output == juce::AudioChannelSet::stereo();
     return monoOrStereo && input == output;
 }
 
@@ -113,7 +142,7 @@ void ZiruzozodAudioProcessor::prepareToPlay(double sampleRate, int maximumExpect
 {
     const int numChannels = getTotalNumOutputChannels();
     const int largestBlock = juce::jmax(1, maximumExpectedSamplesPerBlock);
-    const juce::dsp::ProcessSpec spec { sampleRate, (juce::uint32) largestBlock, (juce::uint32) numChannels };
+    const juce::dsp::ProcessSpec spec{sampleRate, (juce::uint32)largestBlock, (juce::uint32)numChannels};
     preparedRate = sampleRate;
 
     // Fixed 20 Hz high-pass and 20 kHz low-pass, into the coefficients their filters share.
@@ -127,7 +156,7 @@ void ZiruzozodAudioProcessor::prepareToPlay(double sampleRate, int maximumExpect
     const bool ultraMode = ultraModeParameter->load() != 0.0f;
     if (const auto choice = NetworkChoice::atPreparation(sampleRate, ultraMode, boostParameter->load()))
     {
-        const auto k = (size_t) choice->networkIndex;
+        const auto k = (size_t)choice->networkIndex;
         oversamplingOrder = choice->oversamplingOrder;
         nextModelLeft = currentModelLeft = &modelsLeft[k];
         nextModelRight = currentModelRight = &modelsRight[k];
@@ -139,9 +168,9 @@ void ZiruzozodAudioProcessor::prepareToPlay(double sampleRate, int maximumExpect
     auto makeOversampler = [&]
     {
         auto oversampler = std::make_unique<juce::dsp::Oversampling<float>>(
-            (size_t) numChannels, (size_t) oversamplingOrder,
+            (size_t)numChannels, (size_t)oversamplingOrder,
             juce::dsp::Oversampling<float>::filterHalfBandPolyphaseIIR, true, false);
-        oversampler->initProcessing((size_t) largestBlock);
+        oversampler->initProcessing((size_t)largestBlock);
         return oversampler;
     };
     wetOversampler = makeOversampler();
@@ -161,13 +190,13 @@ void ZiruzozodAudioProcessor::prepareToPlay(double sampleRate, int maximumExpect
     levelFollowerLeft->prepare(sampleRate);
     levelFollowerRight->prepare(sampleRate);
 
-    for (auto* gain : { &inputGain, &driveGain, &outputGain, &dryGain, &wetGain, &makeupGain })
+    for (auto* gain : {&inputGain, &driveGain, &outputGain, &dryGain, &wetGain, &makeupGain})
     {
         gain->prepare(spec);
         gain->setRampDurationSeconds(0.5);
     }
 
-    for (auto* model : { currentModelLeft, currentModelRight })
+    for (auto* model : {currentModelLeft, currentModelRight})
         if (model != nullptr)
             model->reset();
 
@@ -175,7 +204,7 @@ void ZiruzozodAudioProcessor::prepareToPlay(double sampleRate, int maximumExpect
     preparedBlockSize = largestBlock;
     preparedChannels = numChannels;
 
-    setLatencySamples((int) wetOversampler->getLatencyInSamples());
+    setLatencySamples((int)wetOversampler->getLatencyInSamples());
     isPrepared = true;
     modelFadeCounter.store(ModelFade::preparationFadeIn);
 }
@@ -233,13 +262,13 @@ void ZiruzozodAudioProcessor::processSegment(juce::AudioBuffer<float>& buffer, i
                                              int blockLength) noexcept
 {
     using Context = juce::dsp::ProcessContextReplacing<float>;
-    const auto numChannels = (size_t) juce::jmin(buffer.getNumChannels(), preparedChannels);
+    const auto numChannels = (size_t)juce::jmin(buffer.getNumChannels(), preparedChannels);
     auto wet = juce::dsp::AudioBlock<float>(buffer)
                    .getSubsetChannelBlock(0, numChannels)
-                   .getSubBlock((size_t) start, (size_t) numSamples);
+                   .getSubBlock((size_t)start, (size_t)numSamples);
     auto dry = juce::dsp::AudioBlock<float>(dryCopy)
                    .getSubsetChannelBlock(0, numChannels)
-                   .getSubBlock(0, (size_t) numSamples);
+                   .getSubBlock(0, (size_t)numSamples);
 
     FiniteSamples::replaceNonFinite(wet); // non-finite input counts as 0 on both paths
     dry.copyFrom(wet);
@@ -249,7 +278,7 @@ void ZiruzozodAudioProcessor::processSegment(juce::AudioBuffer<float>& buffer, i
     applyFirstOrder(preHighPassLeft, preHighPassRight, wet);
     applyNetworkStage(wet, dry, parameters);
     applyFixedFilters(wet);
-    ModelFade::apply(fade, buffer, (int) numChannels, start, numSamples, blockLength);
+    ModelFade::apply(fade, buffer, (int)numChannels, start, numSamples, blockLength);
     makeupGain.process(Context(wet));
     wetGain.process(Context(wet));
     applyFirstOrder(postLowPassLeft, postLowPassRight, wet);
@@ -261,16 +290,16 @@ void ZiruzozodAudioProcessor::processSegment(juce::AudioBuffer<float>& buffer, i
     if (FiniteSamples::replaceNonFinite(wet))
         clearRecursiveState();
 
-    publishOutputLevels(wet, getTotalNumOutputChannels(), *levelFollowerLeft, *levelFollowerRight, outputLevelLeft,
-                        outputLevelRight);
+    publishOutputLevels(wet, getTotalNumOutputChannels(), *levelFollowerLeft, *levelFollowerRight,
+                        outputLevelLeft, outputLevelRight);
 }
 
 ZiruzozodAudioProcessor::BlockParameters ZiruzozodAudioProcessor::readBlockParameters() const noexcept
 {
-    return { outputTrimParameter->load(), inputTrimParameter->load(), dryMixParameter->load(),
-             driveParameter->load(),      lowPassParameter->load(),   highPassParameter->load() - 10.0f,
-             boostParameter->load(),      ultraModeParameter->load(), autoGainParameter->load(),
-             powerParameter->load() };
+    return {outputTrimParameter->load(), inputTrimParameter->load(), dryMixParameter->load(),
+            driveParameter->load(),      lowPassParameter->load(),   highPassParameter->load() - 10.0f,
+            boostParameter->load(),      ultraModeParameter->load(), autoGainParameter->load(),
+            powerParameter->load()};
 }
 
 void ZiruzozodAudioProcessor::chooseNetworks(float boost, float ultraMode) noexcept
@@ -279,8 +308,8 @@ void ZiruzozodAudioProcessor::chooseNetworks(float boost, float ultraMode) noexc
     {
         if (const auto k = NetworkChoice::atBlock(preparedRate, ultraMode != 0.0f, boost))
         {
-            nextModelLeft = &modelsLeft[(size_t) *k];
-            nextModelRight = &modelsRight[(size_t) *k];
+            nextModelLeft = &modelsLeft[(size_t)*k];
+            nextModelRight = &modelsRight[(size_t)*k];
             modelFadeCounter.store(ModelFade::fullFade);
             modelReady = true;
         }
@@ -291,10 +320,10 @@ void ZiruzozodAudioProcessor::chooseNetworks(float boost, float ultraMode) noexc
         choose();
         modelChosenOnce = true;
     }
-    if (boost != (float) lastBoost)
+    if (boost != (float)lastBoost)
     {
         choose();
-        lastBoost = (int) boost;
+        lastBoost = (int)boost;
     }
 }
 
@@ -327,7 +356,8 @@ void ZiruzozodAudioProcessor::setFirstOrderCoefficients(const BlockParameters& p
     ChainFormulas::setFirstOrderLowPass(*postLowPassRight.coefficients, preparedRate, p.lowPass);
 }
 
-void ZiruzozodAudioProcessor::applyFirstOrder(Filter& left, Filter& right, juce::dsp::AudioBlock<float> block) noexcept
+void ZiruzozodAudioProcessor::applyFirstOrder(Filter& left, Filter& right,
+                                              juce::dsp::AudioBlock<float> block) noexcept
 {
     if (block.getNumChannels() == 0)
         return;
@@ -348,7 +378,8 @@ void ZiruzozodAudioProcessor::applyFirstOrder(Filter& left, Filter& right, juce:
     }
 }
 
-void ZiruzozodAudioProcessor::applyNetworkStage(juce::dsp::AudioBlock<float> wet, juce::dsp::AudioBlock<float> dry,
+void ZiruzozodAudioProcessor::applyNetworkStage(juce::dsp::AudioBlock<float> wet,
+                                                juce::dsp::AudioBlock<float> dry,
                                                 const BlockParameters& parameters) noexcept
 {
     if (parameters.ultraMode != 0.0f)
@@ -371,8 +402,8 @@ void ZiruzozodAudioProcessor::runNetworks(juce::dsp::AudioBlock<float> block, fl
     if (!modelReady)
         return;
 
-    const int numSamples = (int) block.getNumSamples();
-    for (size_t ch = 0; ch < juce::jmin((size_t) 2, block.getNumChannels()); ++ch)
+    const int numSamples = (int)block.getNumSamples();
+    for (size_t ch = 0; ch < juce::jmin((size_t)2, block.getNumChannels()); ++ch)
     {
         auto* model = ch == 0 ? currentModelLeft : currentModelRight;
         if (model == nullptr)
@@ -395,7 +426,7 @@ void ZiruzozodAudioProcessor::applyFixedFilters(juce::dsp::AudioBlock<float> blo
 
 void ZiruzozodAudioProcessor::clearRecursiveState() noexcept
 {
-    for (auto* model : { currentModelLeft, currentModelRight })
+    for (auto* model : {currentModelLeft, currentModelRight})
         if (model != nullptr)
             model->reset();
 
@@ -424,7 +455,7 @@ void ZiruzozodAudioProcessor::setStateInformation(const void* data, int sizeInBy
     if (data == nullptr || sizeInBytes <= 0)
         return;
 
-    auto tree = juce::ValueTree::readFromData(data, (size_t) sizeInBytes);
+    auto tree = juce::ValueTree::readFromData(data, (size_t)sizeInBytes);
     if (!tree.isValid())
         return;
 

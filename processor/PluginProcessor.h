@@ -16,7 +16,7 @@
     host state, and the levels published to the editor. */
 class ZiruzozodAudioProcessor : public juce::AudioProcessor
 {
-public:
+  public:
     static constexpr int numModels = 25;
 
     ZiruzozodAudioProcessor();
@@ -52,7 +52,7 @@ public:
     /** The 11 host parameters, in host order. */
     static juce::AudioProcessorValueTreeState::ParameterLayout generateLayout();
 
-private:
+  private:
     using Filter = juce::dsp::IIR::Filter<float>;
     using FixedFilter = juce::dsp::ProcessorDuplicator<Filter, juce::dsp::IIR::Coefficients<float>>;
 
@@ -64,20 +64,20 @@ private:
 
     bool modelIsConditioned = false;
 
-public:
-    std::atomic<int> modelFadeCounter { 0 };
+  public:
+    std::atomic<int> modelFadeCounter{0};
 
-private:
+  private:
     bool modelReady = false;
 
-public:
-    std::atomic<float> outputLevelLeft { 0.0f };
-    std::atomic<float> outputLevelRight { 0.0f };
+  public:
+    std::atomic<float> outputLevelLeft{0.0f};
+    std::atomic<float> outputLevelRight{0.0f};
 
     std::unique_ptr<juce::AudioProcessorValueTreeState> apvts;
     std::unique_ptr<ProcessorPresetManager> presetManager;
 
-private:
+  private:
     std::unique_ptr<LevelFollower> levelFollowerLeft, levelFollowerRight;
 
     RT_LSTM* currentModelLeft = nullptr;

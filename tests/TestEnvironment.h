@@ -12,7 +12,7 @@ inline std::string useTemporaryHome()
     if (home == nullptr)
         std::abort();
     setenv("HOME", home, 1);
-    for (const char* name : { "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DOCUMENTS_DIR", "XDG_CACHE_HOME" })
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DOCUMENTS_DIR", "XDG_CACHE_HOME"})
         unsetenv(name);
     return home;
 }

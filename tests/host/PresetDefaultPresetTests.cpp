@@ -1,6 +1,6 @@
 #include "../unit/PresetScopedHome.h"
-#include "processor/ParameterIds.h"
 #include "HostedPlugin.h"
+#include "processor/ParameterIds.h"
 
 #include <gtest/gtest.h>
 
@@ -26,9 +26,10 @@ std::unique_ptr<HostedPlugin> loadPlugin(const char* path)
 TEST(PresetsInAHost, EachFormatCreatesTheDefaultPresetInAnEmptyHome)
 {
     const std::map<juce::String, double> defaults = {
-        {ParameterIds::boost, 0.0},   {ParameterIds::drive, 0.3},       {ParameterIds::dryMix, 100.0}, {ParameterIds::highPass, 20.0},
-        {ParameterIds::inputTrim, 0.0},  {ParameterIds::autoGain, 0.0}, {ParameterIds::lowPass, 20000.0},   {ParameterIds::output, 1.0},
-        {ParameterIds::outputTrim, 0.0}, {ParameterIds::power, 0.0},     {ParameterIds::ultraMode, 1.0},
+        {ParameterIds::boost, 0.0},       {ParameterIds::drive, 0.3},     {ParameterIds::dryMix, 100.0},
+        {ParameterIds::highPass, 20.0},   {ParameterIds::inputTrim, 0.0}, {ParameterIds::autoGain, 0.0},
+        {ParameterIds::lowPass, 20000.0}, {ParameterIds::output, 1.0},    {ParameterIds::outputTrim, 0.0},
+        {ParameterIds::power, 0.0},       {ParameterIds::ultraMode, 1.0},
     };
 
     std::vector<juce::MemoryBlock> written;
@@ -47,12 +48,12 @@ TEST(PresetsInAHost, EachFormatCreatesTheDefaultPresetInAnEmptyHome)
         EXPECT_EQ(tree.getType().toString(), "Brimwell");
         EXPECT_EQ(tree["Current_Selected_Preset"].toString(), "Default");
         EXPECT_EQ(tree["Preset_Has_Been_Modified"], juce::var(false));
-        ASSERT_EQ(tree.getNumChildren(), (int) defaults.size());
+        ASSERT_EQ(tree.getNumChildren(), (int)defaults.size());
         for (const auto& child : tree)
         {
             const auto id = child["id"].toString();
             ASSERT_EQ(defaults.count(id), 1u) << id;
-            EXPECT_NEAR((double) child["value"], defaults.at(id), 1.0e-6) << id;
+            EXPECT_NEAR((double)child["value"], defaults.at(id), 1.0e-6) << id;
         }
     }
 

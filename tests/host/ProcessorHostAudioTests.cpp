@@ -23,8 +23,8 @@ const juce::AudioBuffer<float>& demoSignal()
         juce::AudioBuffer<float> audio;
         const juce::TemporaryFile file(".wav");
         juce::ChildProcess host;
-        if (host.start(juce::StringArray { BRIMWELL_HOST_PATH, "--make-demo", file.getFile().getFullPathName(), "--rate",
-                                           "48000" }))
+        if (host.start(juce::StringArray{BRIMWELL_HOST_PATH, "--make-demo", file.getFile().getFullPathName(),
+                                         "--rate", "48000"}))
             host.waitForProcessToFinish(60000);
         double fileRate = 0.0;
         HostedPlugin::readWav(file.getFile(), audio, fileRate);
@@ -48,7 +48,8 @@ Render render(const char* path, int boost, bool ultraMode)
     if (plugin == nullptr || demoSignal().getNumSamples() == 0)
         return result;
     plugin->setParameter(ParameterIds::boost, juce::String(boost));
-    plugin->setParameter(ParameterIds::ultraMode, ultraMode ? "On" : "Off"); // LV2 reads switches as On and Off
+    plugin->setParameter(ParameterIds::ultraMode,
+                         ultraMode ? "On" : "Off"); // LV2 reads switches as On and Off
     result.audio.makeCopyOf(demoSignal());
     plugin->prepare(rate, block, 2);
     plugin->render(result.audio);
@@ -64,7 +65,7 @@ double levelDecibels(const juce::AudioBuffer<float>& audio, int from)
     for (int ch = 0; ch < audio.getNumChannels(); ++ch)
         for (int i = from; i < audio.getNumSamples(); ++i)
         {
-            sum += (double) audio.getSample(ch, i) * audio.getSample(ch, i);
+            sum += (double)audio.getSample(ch, i) * audio.getSample(ch, i);
             ++count;
         }
     return 10.0 * std::log10(sum / juce::jmax(1, count) + 1e-30);
@@ -107,11 +108,12 @@ std::map<std::string, Render>& renders()
     static std::map<std::string, Render> all = []
     {
         std::map<std::string, Render> r;
-        for (const auto& [name, path] : { std::pair { "VST3", BRIMWELL_VST3_PATH }, std::pair { "LV2", BRIMWELL_LV2_PATH } })
-            for (const int boost : { 0, 4 })
-                for (const bool ultra : { true, false })
-                    r[juce::String(name).toStdString() + " boost " + std::to_string(boost) + (ultra ? " ultra" : " oversampled")] =
-                        render(path, boost, ultra);
+        for (const auto& [name, path] :
+             {std::pair{"VST3", BRIMWELL_VST3_PATH}, std::pair{"LV2", BRIMWELL_LV2_PATH}})
+            for (const int boost : {0, 4})
+                for (const bool ultra : {true, false})
+                    r[juce::String(name).toStdString() + " boost " + std::to_string(boost) +
+                      (ultra ? " ultra" : " oversampled")] = render(path, boost, ultra);
         return r;
     }();
     return all;
@@ -120,13 +122,13 @@ std::map<std::string, Render>& renders()
 
 TEST(ProcessorHostAudio, DemoSignalRendersFiniteAndAudible)
 {
-    ASSERT_GT(demoSignal().getNumSamples(), (int) rate) << "no demo signal from " << BRIMWELL_HOST_PATH;
+    ASSERT_GT(demoSignal().getNumSamples(), (int)rate) << "no demo signal from " << BRIMWELL_HOST_PATH;
     for (auto& [name, r] : renders())
     {
         SCOPED_TRACE(name);
         ASSERT_TRUE(r.ok);
         EXPECT_TRUE(allFinite(r.audio));
-        EXPECT_GT(levelDecibels(r.audio, (int) rate), -80.0);
+        EXPECT_GT(levelDecibels(r.audio, (int)rate), -80.0);
     }
 }
 
@@ -138,7 +140,8 @@ TEST(ProcessorHostAudio, BothFormatsGiveTheSameAudio)
     // same code has had the same input. Random dev models amplify the small difference left
     // in their recurrent state; the trained networks let it die away.
     const double tolerance = builtWithShippedModels() ? -60.0 : -30.0;
-    for (const char* setting : { " boost 0 ultra", " boost 0 oversampled", " boost 4 ultra", " boost 4 oversampled" })
+    for (const char* setting :
+         {" boost 0 ultra", " boost 0 oversampled", " boost 4 ultra", " boost 4 oversampled"})
     {
         SCOPED_TRACE(setting);
         const auto& a = renders()["VST3" + std::string(setting)];
@@ -149,7 +152,7 @@ TEST(ProcessorHostAudio, BothFormatsGiveTheSameAudio)
         difference.makeCopyOf(a.audio);
         for (int ch = 0; ch < 2; ++ch)
             difference.addFrom(ch, 0, b.audio, ch, 0, b.audio.getNumSamples(), -1.0f);
-        const int from = (int) (1.5 * rate);
+        const int from = (int)(1.5 * rate);
         EXPECT_LT(levelDecibels(difference, from) - levelDecibels(a.audio, from), tolerance);
     }
 }
@@ -159,14 +162,14 @@ TEST(ProcessorHostAudio, BoostFourDiffersFromBoostZeroByTheModelsLevelChange)
     if (!builtWithShippedModels())
         GTEST_SKIP() << "the plug-in was built with other model files than resources/models";
 
-    for (const char* path : { " ultra", " oversampled" })
+    for (const char* path : {" ultra", " oversampled"})
     {
         SCOPED_TRACE(path);
         const auto& zero = renders()["LV2 boost 0" + std::string(path)];
         const auto& four = renders()["LV2 boost 4" + std::string(path)];
         ASSERT_TRUE(zero.ok && four.ok);
         // From 1 s on: past the 0.5 s gain ramps and the network fade.
-        const int from = (int) rate;
+        const int from = (int)rate;
         const double change = levelDecibels(four.audio, from) - levelDecibels(zero.audio, from);
         EXPECT_NEAR(change, modelsLevelChangeDecibels + makeupStepDecibels, 2.0);
 

@@ -20,8 +20,8 @@ struct Format
     const char* path;
 };
 
-const Format vst3 { "VST3", BRIMWELL_VST3_PATH };
-const Format lv2 { "LV2", BRIMWELL_LV2_PATH };
+const Format vst3{"VST3", BRIMWELL_VST3_PATH};
+const Format lv2{"LV2", BRIMWELL_LV2_PATH};
 
 std::unique_ptr<HostedPlugin> load(const Format& format)
 {
@@ -59,7 +59,7 @@ struct Vst3State
     juce::MemoryBlock pluginBytes, clientTail;
 
     explicit Vst3State(const juce::MemoryBlock& hostState)
-        : xml(juce::AudioProcessor::getXmlFromBinary(hostState.getData(), (int) hostState.getSize()))
+        : xml(juce::AudioProcessor::getXmlFromBinary(hostState.getData(), (int)hostState.getSize()))
     {
         if (xml == nullptr || xml->getChildByName("IComponent") == nullptr)
             return;
@@ -75,7 +75,10 @@ struct Vst3State
         clientTail.append(static_cast<const char*>(component.getData()) + size, component.getSize() - size);
     }
 
-    juce::ValueTree tree() const { return juce::ValueTree::readFromData(pluginBytes.getData(), pluginBytes.getSize()); }
+    juce::ValueTree tree() const
+    {
+        return juce::ValueTree::readFromData(pluginBytes.getData(), pluginBytes.getSize());
+    }
 
     /** A host state whose component carries the given plug-in bytes. */
     juce::MemoryBlock withPluginBytes(const juce::MemoryBlock& bytes) const
@@ -109,7 +112,7 @@ juce::ValueTree childFor(const juce::ValueTree& root, const juce::String& id)
 
 TEST(ProcessorHostState, SaveChangeRestoreRoundTripInBothFormats)
 {
-    for (const auto& format : { vst3, lv2 })
+    for (const auto& format : {vst3, lv2})
     {
         SCOPED_TRACE(format.name);
         auto plugin = load(format);
@@ -168,8 +171,8 @@ TEST(ProcessorHostState, BytesAreTheParameterTreeAsTheyStandNow)
         ++params;
     }
     EXPECT_EQ(params, 11);
-    EXPECT_NEAR((double) childFor(tree, ParameterIds::dryMix).getProperty("value"), 12.3, 1e-4);
-    EXPECT_NEAR((double) childFor(tree, ParameterIds::lowPass).getProperty("value"), 20000.0, 1e-3);
+    EXPECT_NEAR((double)childFor(tree, ParameterIds::dryMix).getProperty("value"), 12.3, 1e-4);
+    EXPECT_NEAR((double)childFor(tree, ParameterIds::lowPass).getProperty("value"), 20000.0, 1e-3);
 
     auto other = load(vst3);
     ASSERT_NE(other, nullptr);
@@ -189,8 +192,8 @@ TEST(ProcessorHostState, ZeroBytesAndGarbageChangeNothing)
     juce::MemoryBlock garbage(300);
     juce::Random random(11);
     for (size_t i = 0; i < garbage.getSize(); ++i)
-        garbage[i] = (char) (random.nextInt(255) + 1); // no zero byte: a non-empty first string
-    const char emptyType[] = { 0, 5, 1, 2, 3 };
+        garbage[i] = (char)(random.nextInt(255) + 1); // no zero byte: a non-empty first string
+    const char emptyType[] = {0, 5, 1, 2, 3};
     juce::MemoryBlock emptyTypeName(emptyType, sizeof emptyType);
 
     // Bytes whose first string is empty are no tree: nothing changes at all.
@@ -201,9 +204,11 @@ TEST(ProcessorHostState, ZeroBytesAndGarbageChangeNothing)
     // Random bytes read as a tree of some other type with no children (any root type is
     // accepted): no parameter finds a child, so every one keeps its value.
     plugin->restoreState(state.withPluginBytes(garbage));
-    const std::pair<const char*, float> expected[] = {
-        { ParameterIds::highPass, 123.0f }, { ParameterIds::boost, 2.0f }, { ParameterIds::lowPass, 20000.0f }, { ParameterIds::dryMix, 100.0f }, { ParameterIds::ultraMode, 1.0f }
-    };
+    const std::pair<const char*, float> expected[] = {{ParameterIds::highPass, 123.0f},
+                                                      {ParameterIds::boost, 2.0f},
+                                                      {ParameterIds::lowPass, 20000.0f},
+                                                      {ParameterIds::dryMix, 100.0f},
+                                                      {ParameterIds::ultraMode, 1.0f}};
     for (const auto& [id, value] : expected)
         EXPECT_NEAR(shown(*plugin, id), value, 1e-3f) << id;
 
@@ -234,6 +239,6 @@ TEST(ProcessorHostState, OutOfRangeValueIsClampedAndMissingChildIsAppended)
     ASSERT_EQ(after.getNumChildren(), 11);
     const auto appended = after.getChild(after.getNumChildren() - 1);
     EXPECT_EQ(appended.getProperty("id").toString(), ParameterIds::highPass);
-    EXPECT_NEAR((double) appended.getProperty("value"), 250.0, 1e-3);
-    EXPECT_NEAR((double) childFor(after, ParameterIds::lowPass).getProperty("value"), 20000.0, 1e-3);
+    EXPECT_NEAR((double)appended.getProperty("value"), 250.0, 1e-3);
+    EXPECT_NEAR((double)childFor(after, ParameterIds::lowPass).getProperty("value"), 20000.0, 1e-3);
 }

@@ -15,7 +15,7 @@ struct Format
     const char* path;
 };
 
-const Format formats[] = { { "VST3", BRIMWELL_VST3_PATH }, { "LV2", BRIMWELL_LV2_PATH } };
+const Format formats[] = {{"VST3", BRIMWELL_VST3_PATH}, {"LV2", BRIMWELL_LV2_PATH}};
 
 std::unique_ptr<HostedPlugin> loadPlugin(const Format& format)
 {
@@ -34,12 +34,17 @@ struct ExpectedParameter
 
 // Spelled out, not taken from ParameterIds: stored states and presets depend on these strings.
 const ExpectedParameter expectedParameters[] = {
-    { "outputKnob", "Output Knob", 0.1f, 1.0f, 1.0f },  { "driveKnob", "Drive", 0.1f, 1.0f, 0.3f },
-    { "intrimKnob", "Input Adj", -12.0f, 12.0f, 0.0f }, { "outtrimKnob", "Output Adj", -12.0f, 12.0f, 0.0f },
-    { "drymixKnob", "Dry Mix", 0.0f, 100.0f, 100.0f },  { "lpKnob", "Low Pass", 2000.0f, 20000.0f, 20000.0f },
-    { "hpKnob", "High Pass", 20.0f, 500.0f, 20.0f },    { "boostKnob", "Boost", 0.0f, 4.0f, 0.0f },
-    { "linkOnOfFButton", "AutoGain", 0, 1, 0 },         { "ultraXButton", "Ultra Mode", 0, 1, 1 },
-    { "poweRButton", "Power", 0, 1, 0 },
+    {"outputKnob", "Output Knob", 0.1f, 1.0f, 1.0f},
+    {"driveKnob", "Drive", 0.1f, 1.0f, 0.3f},
+    {"intrimKnob", "Input Adj", -12.0f, 12.0f, 0.0f},
+    {"outtrimKnob", "Output Adj", -12.0f, 12.0f, 0.0f},
+    {"drymixKnob", "Dry Mix", 0.0f, 100.0f, 100.0f},
+    {"lpKnob", "Low Pass", 2000.0f, 20000.0f, 20000.0f},
+    {"hpKnob", "High Pass", 20.0f, 500.0f, 20.0f},
+    {"boostKnob", "Boost", 0.0f, 4.0f, 0.0f},
+    {"linkOnOfFButton", "AutoGain", 0, 1, 0},
+    {"ultraXButton", "Ultra Mode", 0, 1, 1},
+    {"poweRButton", "Power", 0, 1, 0},
 };
 
 /** The value a switch or knob shows, as a number ("On" and "Off" count as 1 and 0). */
@@ -90,7 +95,7 @@ TEST(PluginBinaries, ExposeTheElevenParametersWithTheirNamesRangesAndDefaults)
         {
             auto* boost = plugin->findParameter(ParameterIds::boost);
             ASSERT_NE(boost, nullptr);
-            for (auto [normalised, shown] : { std::pair { 0.3f, "1" }, { 0.6f, "2" }, { 0.9f, "4" } })
+            for (auto [normalised, shown] : {std::pair{0.3f, "1"}, {0.6f, "2"}, {0.9f, "4"}})
                 EXPECT_EQ(boost->getText(normalised, 16), juce::String(shown));
         }
     }
@@ -131,7 +136,8 @@ TEST(PluginBinaries, VST3AcceptsMonoAndStereoWithEqualInputAndOutput)
     EXPECT_TRUE(plugin->instance().checkBusesLayoutSupported(layout(Set::stereo(), Set::stereo())));
     EXPECT_FALSE(plugin->instance().checkBusesLayoutSupported(layout(Set::mono(), Set::stereo())));
     EXPECT_FALSE(plugin->instance().checkBusesLayoutSupported(layout(Set::stereo(), Set::mono())));
-    EXPECT_FALSE(plugin->instance().checkBusesLayoutSupported(layout(Set::create5point1(), Set::create5point1())));
+    EXPECT_FALSE(
+        plugin->instance().checkBusesLayoutSupported(layout(Set::create5point1(), Set::create5point1())));
 }
 
 TEST(PluginBinaries, TwoInstancesAreIndependent)
@@ -147,7 +153,7 @@ TEST(PluginBinaries, TwoInstancesAreIndependent)
         juce::AudioBuffer<float> viaA(2, 8192);
         for (int i = 0; i < viaA.getNumSamples(); ++i)
             for (int ch = 0; ch < 2; ++ch)
-                viaA.setSample(ch, i, 0.3f * std::sin(0.02f * (float) i));
+                viaA.setSample(ch, i, 0.3f * std::sin(0.02f * (float)i));
         auto viaB = viaA;
         a->prepare(48000.0, 512, 2);
         b->prepare(48000.0, 512, 2);

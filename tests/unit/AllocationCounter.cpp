@@ -51,27 +51,86 @@ extern "C" void* __wrap_realloc(void* p, std::size_t size)
     return __real_realloc(p, size);
 }
 
-AllocationCounter::AllocationCounter() : startCount(allocations), wasCounting(counting) { counting = true; }
-AllocationCounter::~AllocationCounter() { counting = wasCounting; }
-std::size_t AllocationCounter::count() const noexcept { return allocations - startCount; }
+AllocationCounter::AllocationCounter() : startCount(allocations), wasCounting(counting)
+{
+    counting = true;
+}
+AllocationCounter::~AllocationCounter()
+{
+    counting = wasCounting;
+}
+std::size_t AllocationCounter::count() const noexcept
+{
+    return allocations - startCount;
+}
 
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void* operator new(std::size_t size, std::align_val_t a) { return allocate(size, (std::size_t) a); }
-void* operator new[](std::size_t size, std::align_val_t a) { return allocate(size, (std::size_t) a); }
+void* operator new(std::size_t size)
+{
+    return allocate(size);
+}
+void* operator new[](std::size_t size)
+{
+    return allocate(size);
+}
+void* operator new(std::size_t size, std::align_val_t a)
+{
+    return allocate(size, (std::size_t)a);
+}
+void* operator new[](std::size_t size, std::align_val_t a)
+{
+    return allocate(size, (std::size_t)a);
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
-    try { return allocate(size); } catch (...) { return nullptr; }
+    try
+    {
+        return allocate(size);
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
 }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
 {
-    try { return allocate(size); } catch (...) { return nullptr; }
+    try
+    {
+        return allocate(size);
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept
+{
+    std::free(p);
+}

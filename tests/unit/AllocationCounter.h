@@ -6,7 +6,7 @@
     The test binary replaces the global allocation functions to feed it. */
 class AllocationCounter
 {
-public:
+  public:
     AllocationCounter();
     ~AllocationCounter();
 
@@ -16,7 +16,7 @@ public:
     AllocationCounter(const AllocationCounter&) = delete;
     AllocationCounter& operator=(const AllocationCounter&) = delete;
 
-private:
+  private:
     std::size_t startCount;
     bool wasCounting;
 };

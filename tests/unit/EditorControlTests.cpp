@@ -61,10 +61,11 @@ TEST_F(EditorControls, KnobsShowTheFrameOfTheirValueTakenUpToTheNextWholeFrame)
         float value;
         int frame;
     } cases[] = {
-        {ParameterIds::drive, drive, 0.1f, 0},    {ParameterIds::drive, drive, 0.55f, 32},    {ParameterIds::drive, drive, 1.0f, 63},
-        {ParameterIds::inputTrim, intrim, 0.0f, 32}, {ParameterIds::outputTrim, outtrim, 0.0f, 32}, {ParameterIds::dryMix, drymix, 0.0f, 0},
-        {ParameterIds::dryMix, drymix, 0.1f, 1},  {ParameterIds::dryMix, drymix, 100.0f, 63}, {ParameterIds::boost, boost, 3.0f, 3},
-        {ParameterIds::boost, boost, 4.0f, 4},
+        {ParameterIds::drive, drive, 0.1f, 0},         {ParameterIds::drive, drive, 0.55f, 32},
+        {ParameterIds::drive, drive, 1.0f, 63},        {ParameterIds::inputTrim, intrim, 0.0f, 32},
+        {ParameterIds::outputTrim, outtrim, 0.0f, 32}, {ParameterIds::dryMix, drymix, 0.0f, 0},
+        {ParameterIds::dryMix, drymix, 0.1f, 1},       {ParameterIds::dryMix, drymix, 100.0f, 63},
+        {ParameterIds::boost, boost, 3.0f, 3},         {ParameterIds::boost, boost, 4.0f, 4},
     };
     const std::map<Child, juce::Image> strips{
         {drive, picture(BinaryData::knob_drive_png, BinaryData::knob_drive_pngSize)},

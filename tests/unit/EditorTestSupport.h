@@ -40,7 +40,7 @@ class EditorFixture : public ::testing::Test
     std::vector<juce::Component*> controls() const
     {
         const auto& children = openedEditor->getChildren();
-        return { children.begin(), children.end() };
+        return {children.begin(), children.end()};
     }
 
     // First, so that the editor and the processor are gone before HOME is restored.

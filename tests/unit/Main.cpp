@@ -1,8 +1,8 @@
 #include "../TestEnvironment.h"
 
 #include <gtest/gtest.h>
-#include <juce_events/juce_events.h>
 #include <juce_core/juce_core.h>
+#include <juce_events/juce_events.h>
 
 int main(int argc, char** argv)
 {

@@ -24,16 +24,23 @@ namespace
 {
 using json = nlohmann::json;
 
-constexpr LstmKernel allKernels[] = { LstmKernel::portable, LstmKernel::avx2, LstmKernel::avx512 };
+constexpr LstmKernel allKernels[] = {LstmKernel::portable, LstmKernel::avx2, LstmKernel::avx512};
 
-json readJson(const juce::File& file) { return json::parse(file.loadFileAsString().toStdString()); }
+json readJson(const juce::File& file)
+{
+    return json::parse(file.loadFileAsString().toStdString());
+}
 
-json fixture() { return readJson(juce::File(BRIMWELL_TEST_DATA_DIR).getChildFile("torch_reference.json")); }
+json fixture()
+{
+    return readJson(juce::File(BRIMWELL_TEST_DATA_DIR).getChildFile("torch_reference.json"));
+}
 
 json fixtureModel(const json& reference)
 {
     const auto path = reference["model"].get<std::string>();
-    return readJson(juce::File::isAbsolutePath(path) ? juce::File(path) : juce::File(BRIMWELL_SOURCE_DIR).getChildFile(path));
+    return readJson(juce::File::isAbsolutePath(path) ? juce::File(path)
+                                                     : juce::File(BRIMWELL_SOURCE_DIR).getChildFile(path));
 }
 
 /** Drives the gates far into saturation: LSTM input weights and biases ×16, recurrent weights ×2.
@@ -62,7 +69,7 @@ json stressed(json model)
 /** A 2-input model of the shipped form, with pseudo-random weights. */
 json randomModel2(unsigned seed)
 {
-    juce::Random random((juce::int64) seed);
+    juce::Random random((juce::int64)seed);
     auto value = [&] { return 0.4f * (random.nextFloat() - 0.5f); };
     auto rows = [&](int numRows, int numColumns)
     {
@@ -84,16 +91,15 @@ json randomModel2(unsigned seed)
         return v;
     };
     json model;
-    model["model_data"] = { { "input_size", 2 } };
-    model["state_dict"] = { { "rec.weight_ih_l0", rows(160, 2) }, { "rec.weight_hh_l0", rows(160, 40) },
-                            { "rec.bias_ih_l0", vector(160) },    { "rec.bias_hh_l0", vector(160) },
-                            { "lin.weight", rows(1, 40) },        { "lin.bias", vector(1) } };
+    model["model_data"] = {{"input_size", 2}};
+    model["state_dict"] = {{"rec.weight_ih_l0", rows(160, 2)}, {"rec.weight_hh_l0", rows(160, 40)},
+                           {"rec.bias_ih_l0", vector(160)},    {"rec.bias_hh_l0", vector(160)},
+                           {"lin.weight", rows(1, 40)},        {"lin.bias", vector(1)}};
     return model;
 }
 
 /** The textbook LSTM in double precision, straight from the file's PyTorch layout. */
-template <int InputSize>
-struct DoubleLstm
+template <int InputSize> struct DoubleLstm
 {
     explicit DoubleLstm(const json& model)
     {
@@ -101,13 +107,14 @@ struct DoubleLstm
         for (int r = 0; r < 160; ++r)
         {
             for (int n = 0; n < InputSize; ++n)
-                wih[r][n] = d["rec.weight_ih_l0"][(size_t) r][(size_t) n].get<float>();
+                wih[r][n] = d["rec.weight_ih_l0"][(size_t)r][(size_t)n].get<float>();
             for (int j = 0; j < 40; ++j)
-                whh[r][j] = d["rec.weight_hh_l0"][(size_t) r][(size_t) j].get<float>();
-            bias[r] = (double) d["rec.bias_ih_l0"][(size_t) r].get<float>() + d["rec.bias_hh_l0"][(size_t) r].get<float>();
+                whh[r][j] = d["rec.weight_hh_l0"][(size_t)r][(size_t)j].get<float>();
+            bias[r] = (double)d["rec.bias_ih_l0"][(size_t)r].get<float>() +
+                      d["rec.bias_hh_l0"][(size_t)r].get<float>();
         }
         for (int j = 0; j < 40; ++j)
-            dense[j] = d["lin.weight"][0][(size_t) j].get<float>();
+            dense[j] = d["lin.weight"][0][(size_t)j].get<float>();
         denseBias = d["lin.bias"][0].get<float>();
     }
 
@@ -123,7 +130,7 @@ struct DoubleLstm
                 g[r] += whh[r][j] * h[j];
             const double tanhArgument = std::abs(r / 40 == 2 ? g[r] : 0.5 * g[r]);
             saturated += tanhArgument > 3.8; // |tanh| > 0.999
-            clamped += tanhArgument > (double) tanh_approximation::clamp;
+            clamped += tanhArgument > (double)tanh_approximation::clamp;
         }
         gates += 160;
         auto sigmoid = [](double x) { return 1.0 / (1.0 + std::exp(-x)); };
@@ -137,8 +144,8 @@ struct DoubleLstm
         return y + frame[0];
     }
 
-    double wih[160][(unsigned) InputSize], whh[160][40], bias[160], dense[40], denseBias;
-    double h[40] {}, c[40] {};
+    double wih[160][(unsigned)InputSize], whh[160][40], bias[160], dense[40], denseBias;
+    double h[40]{}, c[40]{};
     long saturated = 0, clamped = 0, gates = 0;
 };
 
@@ -149,19 +156,18 @@ std::vector<float> framesOf(const std::vector<float>& samples, int inputSize, fl
     {
         frames.push_back(inputScale * samples[i]);
         if (inputSize == 2)
-            frames.push_back(std::sin(0.002f * (float) i)); // a slowly moving second input
+            frames.push_back(std::sin(0.002f * (float)i)); // a slowly moving second input
     }
     return frames;
 }
 
 /** Runs the forced kernel over the frames in uneven calls, checking that no call allocates. */
-template <int InputSize>
-std::vector<float> runKernel(const json& model, const std::vector<float>& frames)
+template <int InputSize> std::vector<float> runKernel(const json& model, const std::vector<float>& frames)
 {
     auto network = std::make_unique<LstmNetwork<InputSize>>();
     loadNetwork(*network, model);
-    const int numFrames = (int) frames.size() / InputSize;
-    std::vector<float> output((size_t) numFrames);
+    const int numFrames = (int)frames.size() / InputSize;
+    std::vector<float> output((size_t)numFrames);
     AllocationCounter allocations;
     for (int start = 0, call = 0; start < numFrames; ++call)
     {
@@ -182,8 +188,8 @@ void expectAgreesWithDoublePrecision(const json& model, const std::vector<float>
         ASSERT_NEAR(output[t], reference->step(frames.data() + t * InputSize), 1e-5) << "sample " << t;
     if (saturating)
     {
-        EXPECT_GT((double) reference->saturated / (double) reference->gates, 0.1) << "saturated gates";
-        EXPECT_GT((double) reference->clamped / (double) reference->gates, 0.01) << "gates beyond the clamp";
+        EXPECT_GT((double)reference->saturated / (double)reference->gates, 0.1) << "saturated gates";
+        EXPECT_GT((double)reference->clamped / (double)reference->gates, 0.01) << "gates beyond the clamp";
     }
 }
 
@@ -194,12 +200,15 @@ int32_t ordered(float f)
     return i < 0 ? std::numeric_limits<int32_t>::min() - i : i;
 }
 
-int64_t ulpsBetween(float a, float b) { return std::abs((int64_t) ordered(a) - (int64_t) ordered(b)); }
+int64_t ulpsBetween(float a, float b)
+{
+    return std::abs((int64_t)ordered(a) - (int64_t)ordered(b));
+}
 
 /** Runs each test with the kernel of its parameter forced; skipped where the processor lacks it. */
 class ModelKernel : public ::testing::TestWithParam<LstmKernel>
 {
-protected:
+  protected:
     void SetUp() override
     {
         if (!LstmKernels::isSupported(GetParam()))
@@ -227,9 +236,9 @@ TEST_P(ModelKernel, AgreesWithPyTorchAndStartsAfreshAfterReset)
     LstmNetwork<1> network;
     loadNetwork(network, fixtureModel(reference));
     std::vector<float> first(input.size()), again(input.size());
-    network.process(input.data(), first.data(), (int) input.size());
+    network.process(input.data(), first.data(), (int)input.size());
     network.reset();
-    network.process(input.data(), again.data(), (int) input.size());
+    network.process(input.data(), again.data(), (int)input.size());
     EXPECT_EQ(first, again);
 }
 
@@ -251,10 +260,10 @@ TEST_P(ModelKernel, ActivationIsWithinAFewUlpOfTheStandardLibrary)
     auto check = [&](const std::vector<float>& x)
     {
         std::vector<float> y(x.size());
-        LstmKernels::tanh(GetParam(), x.data(), y.data(), (int) x.size());
+        LstmKernels::tanh(GetParam(), x.data(), y.data(), (int)x.size());
         for (size_t i = 0; i < x.size(); ++i)
         {
-            const auto error = ulpsBetween(y[i], (float) std::tanh((double) x[i]));
+            const auto error = ulpsBetween(y[i], (float)std::tanh((double)x[i]));
             if (error > worst)
             {
                 worst = error;
@@ -271,7 +280,7 @@ TEST_P(ModelKernel, ActivationIsWithinAFewUlpOfTheStandardLibrary)
     for (uint64_t bits = 0; bits < 0x100000000u; bits += 61)
     {
         float v;
-        const auto b = (uint32_t) bits;
+        const auto b = (uint32_t)bits;
         std::memcpy(&v, &b, sizeof v);
         if (!std::isnan(v))
             x.push_back(v);
@@ -283,7 +292,7 @@ TEST_P(ModelKernel, ActivationIsWithinAFewUlpOfTheStandardLibrary)
     }
 
     // Every float within 4096 of either clamp point, and special values.
-    for (const float edge : { tanh_approximation::clamp, -tanh_approximation::clamp })
+    for (const float edge : {tanh_approximation::clamp, -tanh_approximation::clamp})
     {
         x.push_back(edge);
         float below = edge, above = edge;
@@ -293,8 +302,8 @@ TEST_P(ModelKernel, ActivationIsWithinAFewUlpOfTheStandardLibrary)
             x.push_back(above = std::nextafter(above, 2.0f * edge));
         }
     }
-    for (const float v : { 0.0f, -0.0f, 1e-40f, -1e-40f, std::numeric_limits<float>::max(),
-                           std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity() })
+    for (const float v : {0.0f, -0.0f, 1e-40f, -1e-40f, std::numeric_limits<float>::max(),
+                          std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()})
         x.push_back(v);
     check(x);
 
@@ -318,7 +327,7 @@ TEST(ModelKernels, NetworksRunTheFastestKernelTheProcessorSupports)
     {
         if (LstmKernels::isSupported(kernel))
         {
-            EXPECT_GE((int) LstmKernels::fastestSupported(), (int) kernel) << LstmKernels::name(kernel);
+            EXPECT_GE((int)LstmKernels::fastestSupported(), (int)kernel) << LstmKernels::name(kernel);
         }
     }
 }
@@ -331,7 +340,7 @@ TEST(ModelKernels, ProcessingLeavesTheCallersFloatingPointModeAsItWas)
     loadNetwork(network, fixtureModel(fixture()));
     std::vector<float> x(64, 0.25f);
     const unsigned before = _mm_getcsr();
-    network.process(x.data(), x.data(), (int) x.size());
+    network.process(x.data(), x.data(), (int)x.size());
     EXPECT_EQ(_mm_getcsr(), before);
 }
 #endif

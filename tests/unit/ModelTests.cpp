@@ -16,7 +16,10 @@ namespace
 {
 using json = nlohmann::json;
 
-juce::MemoryBlock bytesOf(const std::string& text) { return { text.data(), text.size() }; }
+juce::MemoryBlock bytesOf(const std::string& text)
+{
+    return {text.data(), text.size()};
+}
 
 juce::MemoryBlock readFile(const juce::File& file)
 {
@@ -49,26 +52,27 @@ json makeModel(int inputSize, const std::function<float(const std::string&, int,
     };
 
     json model;
-    model["model_data"] = { { "model", "SimpleRNN" }, { "input_size", inputSize }, { "skip", 1 } };
-    model["state_dict"] = { { "rec.weight_ih_l0", rows("rec.weight_ih_l0", 160, inputSize) },
-                            { "rec.weight_hh_l0", rows("rec.weight_hh_l0", 160, 40) },
-                            { "rec.bias_ih_l0", vector("rec.bias_ih_l0", 160) },
-                            { "rec.bias_hh_l0", vector("rec.bias_hh_l0", 160) },
-                            { "lin.weight", rows("lin.weight", 1, 40) },
-                            { "lin.bias", vector("lin.bias", 1) } };
+    model["model_data"] = {{"model", "SimpleRNN"}, {"input_size", inputSize}, {"skip", 1}};
+    model["state_dict"] = {{"rec.weight_ih_l0", rows("rec.weight_ih_l0", 160, inputSize)},
+                           {"rec.weight_hh_l0", rows("rec.weight_hh_l0", 160, 40)},
+                           {"rec.bias_ih_l0", vector("rec.bias_ih_l0", 160)},
+                           {"rec.bias_hh_l0", vector("rec.bias_hh_l0", 160)},
+                           {"lin.weight", rows("lin.weight", 1, 40)},
+                           {"lin.bias", vector("lin.bias", 1)}};
     return model;
 }
 
 /** Small pseudo-random weights, the same for every call with the same seed. */
 json randomModel(int inputSize, unsigned seed)
 {
-    juce::Random random((juce::int64) seed);
-    return makeModel(inputSize, [&](const std::string&, int, int) { return 0.3f * (random.nextFloat() - 0.5f); });
+    juce::Random random((juce::int64)seed);
+    return makeModel(inputSize,
+                     [&](const std::string&, int, int) { return 0.3f * (random.nextFloat() - 0.5f); });
 }
 
 std::vector<float> run(RT_LSTM& network, std::vector<float> samples)
 {
-    network.process(samples.data(), samples.data(), (int) samples.size());
+    network.process(samples.data(), samples.data(), (int)samples.size());
     return samples;
 }
 
@@ -81,9 +85,9 @@ std::unique_ptr<RT_LSTM> loaded(const json& model)
 
 std::vector<float> someInput(int n)
 {
-    std::vector<float> x((size_t) n);
+    std::vector<float> x((size_t)n);
     for (int i = 0; i < n; ++i)
-        x[(size_t) i] = 0.5f * std::sin(0.05f * (float) i) + 0.2f * std::sin(0.31f * (float) i);
+        x[(size_t)i] = 0.5f * std::sin(0.05f * (float)i) + 0.2f * std::sin(0.31f * (float)i);
     return x;
 }
 } // namespace
@@ -105,7 +109,12 @@ TEST(ModelLoader, MalformedFilesThrowTheJsonLibrarysErrors)
         return m.dump();
     };
 
-    enum Kind { parse, type, range };
+    enum Kind
+    {
+        parse,
+        type,
+        range
+    };
     struct Case
     {
         const char* what;
@@ -114,30 +123,53 @@ TEST(ModelLoader, MalformedFilesThrowTheJsonLibrarysErrors)
         const char* message;
     };
     const Case cases[] = {
-        { "empty text", "", parse, "" },
-        { "syntax error", "{\"model_data\":", parse, "" },
-        { "comment", "/* c */" + valid.dump(), parse, "" },
-        { "text after the document", valid.dump() + " x", parse, "" },
-        { "input count as a string", with("/model_data/input_size", "1"), type, "type must be number, but is string" },
-        { "input count null", with("/model_data/input_size", nullptr), type, "type must be number, but is null" },
-        { "input count an array", with("/model_data/input_size", json::array()), type, "type must be number, but is array" },
-        { "no state_dict", [&] { auto m = valid; m.erase("state_dict"); return m.dump(); }(), range, "key 'state_dict' not found" },
-        { "no input weights", without("rec.weight_ih_l0"), range, "key 'rec.weight_ih_l0' not found" },
-        { "no recurrent weights", without("rec.weight_hh_l0"), range, "key 'rec.weight_hh_l0' not found" },
-        { "no input bias", without("rec.bias_ih_l0"), range, "key 'rec.bias_ih_l0' not found" },
-        { "no recurrent bias", without("rec.bias_hh_l0"), range, "key 'rec.bias_hh_l0' not found" },
-        { "no dense weights", without("lin.weight"), range, "key 'lin.weight' not found" },
-        { "no dense bias", without("lin.bias"), range, "key 'lin.bias' not found" },
-        { "state_dict an array", with("/state_dict", json::array()), type, "cannot use at() with array" },
-        { "weight entry a number", with("/state_dict/rec.weight_hh_l0", 3), type, "type must be array, but is number" },
-        { "weight row a string", with("/state_dict/rec.weight_hh_l0/4", "x"), type, "type must be array, but is string" },
-        { "bias an object", with("/state_dict/rec.bias_ih_l0", json::object()), type, "type must be array, but is object" },
-        { "weight element a string", with("/state_dict/lin.weight/0/3", "0.1"), type, "type must be number, but is string" },
-        { "weight element null", with("/state_dict/rec.bias_hh_l0/7", nullptr), type, "type must be number, but is null" },
-        { "too few gate rows", with("/state_dict/rec.weight_hh_l0", json::array({ json::array({ 0.1 }) })), range, "rec.weight_hh_l0" },
-        { "short bias", with("/state_dict/rec.bias_hh_l0", json::array({ 0.1, 0.2 })), range, "rec.bias_hh_l0" },
-        { "no model_data", [&] { auto m = valid; m.erase("model_data"); return m.dump(); }(), range, "key 'model_data' not found" },
-        { "document an array", "[1, 2]", type, "cannot use at() with array" },
+        {"empty text", "", parse, ""},
+        {"syntax error", "{\"model_data\":", parse, ""},
+        {"comment", "/* c */" + valid.dump(), parse, ""},
+        {"text after the document", valid.dump() + " x", parse, ""},
+        {"input count as a string", with("/model_data/input_size", "1"), type,
+         "type must be number, but is string"},
+        {"input count null", with("/model_data/input_size", nullptr), type,
+         "type must be number, but is null"},
+        {"input count an array", with("/model_data/input_size", json::array()), type,
+         "type must be number, but is array"},
+        {"no state_dict",
+         [&]
+         {
+             auto m = valid;
+             m.erase("state_dict");
+             return m.dump();
+         }(),
+         range, "key 'state_dict' not found"},
+        {"no input weights", without("rec.weight_ih_l0"), range, "key 'rec.weight_ih_l0' not found"},
+        {"no recurrent weights", without("rec.weight_hh_l0"), range, "key 'rec.weight_hh_l0' not found"},
+        {"no input bias", without("rec.bias_ih_l0"), range, "key 'rec.bias_ih_l0' not found"},
+        {"no recurrent bias", without("rec.bias_hh_l0"), range, "key 'rec.bias_hh_l0' not found"},
+        {"no dense weights", without("lin.weight"), range, "key 'lin.weight' not found"},
+        {"no dense bias", without("lin.bias"), range, "key 'lin.bias' not found"},
+        {"state_dict an array", with("/state_dict", json::array()), type, "cannot use at() with array"},
+        {"weight entry a number", with("/state_dict/rec.weight_hh_l0", 3), type,
+         "type must be array, but is number"},
+        {"weight row a string", with("/state_dict/rec.weight_hh_l0/4", "x"), type,
+         "type must be array, but is string"},
+        {"bias an object", with("/state_dict/rec.bias_ih_l0", json::object()), type,
+         "type must be array, but is object"},
+        {"weight element a string", with("/state_dict/lin.weight/0/3", "0.1"), type,
+         "type must be number, but is string"},
+        {"weight element null", with("/state_dict/rec.bias_hh_l0/7", nullptr), type,
+         "type must be number, but is null"},
+        {"too few gate rows", with("/state_dict/rec.weight_hh_l0", json::array({json::array({0.1})})), range,
+         "rec.weight_hh_l0"},
+        {"short bias", with("/state_dict/rec.bias_hh_l0", json::array({0.1, 0.2})), range, "rec.bias_hh_l0"},
+        {"no model_data",
+         [&]
+         {
+             auto m = valid;
+             m.erase("model_data");
+             return m.dump();
+         }(),
+         range, "key 'model_data' not found"},
+        {"document an array", "[1, 2]", type, "cannot use at() with array"},
     };
 
     for (const auto& c : cases)
@@ -174,8 +206,8 @@ TEST(ModelLoader, InputCountChoosesTheNetworkAndOthersLoadNothing)
         int expected;
         bool loadsWeights; // into the 1-input network
     };
-    const Case cases[] = { { 1, 1, true },      { 1.9, 1, true },    { true, 1, true },  { false, 0, false },
-                           { 0, 0, false },     { 4, 4, false },     { -1, -1, false } };
+    const Case cases[] = {{1, 1, true},  {1.9, 1, true}, {true, 1, true}, {false, 0, false},
+                          {0, 0, false}, {4, 4, false},  {-1, -1, false}};
 
     const auto x = someInput(64);
     for (const auto& c : cases)
@@ -206,7 +238,7 @@ TEST(ModelLoader, IgnoresLayoutNumberFormatAndUnreadEntries)
     auto variant = model;
     variant["model_data"]["skip"] = 0;
     variant["model_data"].erase("model");
-    variant["extra"] = { { "anything", json::array({ 1, 2 }) } };
+    variant["extra"] = {{"anything", json::array({1, 2})}};
     variant["state_dict"]["rec.weight_ih_l0"][0][0] = 1;         // an integer weight
     variant["state_dict"]["rec.weight_ih_l0"][0].push_back(7.0); // longer rows are read as far as needed
 
@@ -220,10 +252,14 @@ TEST(ModelLoader, IgnoresLayoutNumberFormatAndUnreadEntries)
 //==============================================================================
 TEST(ModelNetwork, AgreesWithPyTorchAcrossUnevenCallsAndAfterReset)
 {
-    const auto fixture = json::parse(readFile(juce::File(BRIMWELL_TEST_DATA_DIR).getChildFile("torch_reference.json")).toString().toStdString());
+    const auto fixture =
+        json::parse(readFile(juce::File(BRIMWELL_TEST_DATA_DIR).getChildFile("torch_reference.json"))
+                        .toString()
+                        .toStdString());
     const auto modelPath = fixture["model"].get<std::string>();
-    const auto modelFile = juce::File::isAbsolutePath(modelPath) ? juce::File(modelPath)
-                                                                 : juce::File(BRIMWELL_SOURCE_DIR).getChildFile(modelPath);
+    const auto modelFile = juce::File::isAbsolutePath(modelPath)
+                               ? juce::File(modelPath)
+                               : juce::File(BRIMWELL_SOURCE_DIR).getChildFile(modelPath);
     const auto input = fixture["input"].get<std::vector<float>>();
     const auto expected = fixture["output"].get<std::vector<float>>();
     ASSERT_EQ(input.size(), expected.size());
@@ -237,15 +273,15 @@ TEST(ModelNetwork, AgreesWithPyTorchAcrossUnevenCallsAndAfterReset)
         size_t start = 0;
         for (size_t call = 0; start < input.size(); ++call)
         {
-            const auto n = std::min(input.size() - start, (size_t) callLengths[call % callLengths.size()]);
+            const auto n = std::min(input.size() - start, (size_t)callLengths[call % callLengths.size()]);
             if (call % 2 == 0)
             {
-                std::copy_n(input.begin() + (long) start, n, output.begin() + (long) start);
-                network.process(output.data() + start, output.data() + start, (int) n); // in place
+                std::copy_n(input.begin() + (long)start, n, output.begin() + (long)start);
+                network.process(output.data() + start, output.data() + start, (int)n); // in place
             }
             else
             {
-                network.process(input.data() + start, output.data() + start, (int) n);
+                network.process(input.data() + start, output.data() + start, (int)n);
             }
             start += n;
         }
@@ -253,30 +289,35 @@ TEST(ModelNetwork, AgreesWithPyTorchAcrossUnevenCallsAndAfterReset)
             ASSERT_NEAR(output[i], expected[i], 1e-5f) << "sample " << i;
     };
 
-    check({ 1, 7, 0, 480, 13, 1024, 3 });
+    check({1, 7, 0, 480, 13, 1024, 3});
     network.reset();
-    check({ 4000 });
+    check({4000});
 }
 
 TEST(ModelNetwork, ConditionedCallRampsOverOneCall)
 {
     // A 2-input network whose output is tanh(tanh(v)) for a zero sample: the second input can be read back.
-    auto model = makeModel(2, [](const std::string& key, int r, int c) {
-        const int gate = r / 40;
-        if (key == "rec.weight_ih_l0")
-            return (gate == 2 && r % 40 == 0 && c == 1) ? 1.0f : 0.0f;
-        if (key == "rec.bias_ih_l0")
-            return gate == 1 ? -100.0f : (gate == 2 ? 0.0f : 30.0f); // forget off, input and output gates open
-        if (key == "lin.weight")
-            return c == 0 ? 1.0f : 0.0f;
-        return 0.0f;
-    });
+    auto model =
+        makeModel(2,
+                  [](const std::string& key, int r, int c)
+                  {
+                      const int gate = r / 40;
+                      if (key == "rec.weight_ih_l0")
+                          return (gate == 2 && r % 40 == 0 && c == 1) ? 1.0f : 0.0f;
+                      if (key == "rec.bias_ih_l0")
+                          return gate == 1
+                                     ? -100.0f
+                                     : (gate == 2 ? 0.0f : 30.0f); // forget off, input and output gates open
+                      if (key == "lin.weight")
+                          return c == 0 ? 1.0f : 0.0f;
+                      return 0.0f;
+                  });
     auto network = loaded(model);
     ASSERT_EQ(network->input_size, 2);
 
     auto secondInputs = [&](float condition, int n)
     {
-        std::vector<float> y((size_t) n, 0.0f);
+        std::vector<float> y((size_t)n, 0.0f);
         network->process(y.data(), condition, y.data(), n);
         for (auto& v : y)
             v = std::atanh(std::atanh(v));
@@ -289,15 +330,15 @@ TEST(ModelNetwork, ConditionedCallRampsOverOneCall)
             EXPECT_NEAR(actual[i], expected[i], 2e-5f) << "sample " << i;
     };
 
-    expectNear(secondInputs(0.3f, 4), { 0.075f, 0.15f, 0.225f, 0.3f });
-    expectNear(secondInputs(0.3f, 3), { 0.3f, 0.3f, 0.3f });
-    expectNear(secondInputs(0.5f, 2), { 0.4f, 0.5f });
+    expectNear(secondInputs(0.3f, 4), {0.075f, 0.15f, 0.225f, 0.3f});
+    expectNear(secondInputs(0.3f, 3), {0.3f, 0.3f, 0.3f});
+    expectNear(secondInputs(0.5f, 2), {0.4f, 0.5f});
 
     // A call without samples only moves the value: the next call starts from it.
     std::vector<float> none(1, 9.0f);
     network->process(none.data(), 0.1f, none.data(), 0);
     EXPECT_EQ(none[0], 9.0f);
-    expectNear(secondInputs(0.1f, 2), { 0.1f, 0.1f });
+    expectNear(secondInputs(0.1f, 2), {0.1f, 0.1f});
 }
 
 TEST(ModelNetwork, StateBehaviour)
@@ -330,7 +371,8 @@ TEST(ModelNetwork, ProcessCallsAllocateNothing)
     std::vector<float> buffer = someInput(4096);
 
     {
-        AllocationCounter probe; // the hook must see both kinds of allocation, or the check below proves nothing
+        AllocationCounter
+            probe; // the hook must see both kinds of allocation, or the check below proves nothing
         std::vector<float> viaNew(16);
         juce::MemoryBlock viaMalloc(16); // the framework allocates with malloc
         EXPECT_EQ(probe.count(), 2u);
@@ -340,7 +382,7 @@ TEST(ModelNetwork, ProcessCallsAllocateNothing)
     for (int block = 1; block <= 200; ++block)
     {
         network->process(buffer.data(), buffer.data(), block);
-        conditioned->process(buffer.data(), 0.1f + 0.001f * (float) block, buffer.data(), block);
+        conditioned->process(buffer.data(), 0.1f + 0.001f * (float)block, buffer.data(), block);
     }
     network->reset();
     EXPECT_EQ(allocations.count(), 0u);
@@ -349,23 +391,24 @@ TEST(ModelNetwork, ProcessCallsAllocateNothing)
 //==============================================================================
 TEST(ModelFiles, All25CompiledInFilesHaveTheShippedForm)
 {
-    const std::vector<std::string> modelDataOrder = { "model",     "input_size", "skip",        "output_size",
-                                                      "unit_type", "num_layers", "hidden_size", "bias_fl" };
+    const std::vector<std::string> modelDataOrder = {"model",     "input_size", "skip",        "output_size",
+                                                     "unit_type", "num_layers", "hidden_size", "bias_fl"};
     const std::vector<std::pair<std::string, std::vector<size_t>>> shapes = {
-        { "rec.weight_ih_l0", { 160, 1 } }, { "rec.weight_hh_l0", { 160, 40 } }, { "rec.bias_ih_l0", { 160 } },
-        { "rec.bias_hh_l0", { 160 } },      { "lin.weight", { 1, 40 } },         { "lin.bias", { 1 } },
+        {"rec.weight_ih_l0", {160, 1}}, {"rec.weight_hh_l0", {160, 40}}, {"rec.bias_ih_l0", {160}},
+        {"rec.bias_hh_l0", {160}},      {"lin.weight", {1, 40}},         {"lin.bias", {1}},
     };
 
     for (int k = 0; k < 25; ++k)
     {
         SCOPED_TRACE("model " + std::to_string(k));
         int size = 0;
-        const auto* data = BinaryData::getNamedResource(juce::String::formatted("model_%02d_json", k).toRawUTF8(), size);
+        const auto* data =
+            BinaryData::getNamedResource(juce::String::formatted("model_%02d_json", k).toRawUTF8(), size);
         ASSERT_NE(data, nullptr);
-        const std::string text(data, (size_t) size);
+        const std::string text(data, (size_t)size);
 
         EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << "one line, no final line break";
-        EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return (unsigned char) c < 128; }));
+        EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return (unsigned char)c < 128; }));
 
         const auto doc = nlohmann::ordered_json::parse(text);
         ASSERT_EQ(doc.begin().key(), "model_data");
@@ -411,7 +454,7 @@ TEST(ModelFiles, All25CompiledInFilesHaveTheShippedForm)
         EXPECT_EQ(count, 6921u);
 
         RT_LSTM network;
-        EXPECT_NO_THROW(network.load_json({ data, (size_t) size }));
+        EXPECT_NO_THROW(network.load_json({data, (size_t)size}));
         EXPECT_EQ(network.input_size, 1);
     }
 }

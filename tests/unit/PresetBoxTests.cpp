@@ -1,6 +1,6 @@
 #include "PresetTestSupport.h"
-#include "processor/ParameterIds.h"
 #include "presets/PresetBox.h"
+#include "processor/ParameterIds.h"
 
 namespace
 {
@@ -21,7 +21,7 @@ juce::String describe(const juce::PopupMenu& menu)
 
 class PresetBoxTest : public PresetTest
 {
-protected:
+  protected:
     void SetUp() override
     {
         PresetTest::SetUp();
@@ -142,7 +142,7 @@ TEST_F(PresetBoxTest, ChoosingAPresetLoadsItsParametersNameAndFlag)
 
     EXPECT_FLOAT_EQ(parameter(ParameterIds::dryMix), 50.0f);
     EXPECT_FLOAT_EQ(parameter(ParameterIds::lowPass), 20000.0f);
-    EXPECT_DOUBLE_EQ((double) state().getChildWithProperty("id", ParameterIds::lowPass)["value"], 20000.0);
+    EXPECT_DOUBLE_EQ((double)state().getChildWithProperty("id", ParameterIds::lowPass)["value"], 20000.0);
     EXPECT_EQ(presetName(), "Warm");
     EXPECT_EQ(modifiedFlag(), juce::var(false)) << "changes made by the load itself mark nothing";
     EXPECT_EQ(box->currentPresetValue.toString(), "Warm");
@@ -327,7 +327,7 @@ TEST_F(PresetBoxTest, AHostRestoreRebindsTheNameAndTheMark)
     auto restored = decode(presetBytes("Host"));
     restored.setProperty("Preset_Has_Been_Modified", true, nullptr);
     const auto bytes = encode(restored);
-    processor->setStateInformation(bytes.getData(), (int) bytes.getSize());
+    processor->setStateInformation(bytes.getData(), (int)bytes.getSize());
 
     EXPECT_EQ(box->currentPresetValue.toString(), "Host");
     EXPECT_EQ(box->presetModifiedValue.getValue(), juce::var(true));

@@ -24,8 +24,8 @@ TEST_F(PresetManager, FirstUseCreatesTheFolderAndADefaultPresetHoldingTheDefault
     EXPECT_EQ(tree["Current_Selected_Preset"].toString(), "Default");
     EXPECT_EQ(tree["Preset_Has_Been_Modified"], juce::var(false));
     EXPECT_EQ(tree.getNumChildren(), 11);
-    EXPECT_DOUBLE_EQ((double) tree.getChildWithProperty("id", ParameterIds::dryMix)["value"], 100.0);
-    EXPECT_DOUBLE_EQ((double) tree.getChildWithProperty("id", ParameterIds::ultraMode)["value"], 1.0);
+    EXPECT_DOUBLE_EQ((double)tree.getChildWithProperty("id", ParameterIds::dryMix)["value"], 100.0);
+    EXPECT_DOUBLE_EQ((double)tree.getChildWithProperty("id", ParameterIds::ultraMode)["value"], 1.0);
 }
 
 TEST_F(PresetManager, AnExistingDefaultPresetIsNeverRewritten)
@@ -124,7 +124,7 @@ TEST_F(PresetManager, SavingToTheChosenFileAndCancellingTheDialog)
 /** Makes every write past the first bytes of a file fail, as a full disk would. */
 class ScopedFileSizeLimit
 {
-public:
+  public:
     explicit ScopedFileSizeLimit(rlim_t bytes)
     {
         getrlimit(RLIMIT_FSIZE, &previous);
@@ -140,7 +140,7 @@ public:
         signal(SIGXFSZ, previousHandler);
     }
 
-private:
+  private:
     rlimit previous{};
     void (*previousHandler)(int) = nullptr;
 };

@@ -10,7 +10,7 @@
     the framework derives from HOME on Linux, is created inside it. */
 class ScopedTemporaryHome
 {
-public:
+  public:
     ScopedTemporaryHome()
         : previous(std::getenv("HOME") != nullptr ? juce::String(std::getenv("HOME")) : juce::String()),
           folder(juce::String(useTemporaryHome()))
@@ -28,7 +28,7 @@ public:
 
     const juce::File& path() const noexcept { return folder; }
 
-private:
+  private:
     const juce::String previous;
     const juce::File folder;
 

@@ -10,7 +10,7 @@
     remembers what it was asked. */
 class FakeFileChooser : public PresetFileChooser
 {
-public:
+  public:
     struct Question
     {
         juce::String title;
@@ -39,7 +39,7 @@ public:
 /** A processor made inside a temporary home, with its dialogs answered by a fake. */
 class PresetTest : public ::testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(

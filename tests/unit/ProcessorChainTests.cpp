@@ -11,9 +11,10 @@ namespace
 {
 constexpr double pi = 3.14159265358979323846;
 
-void expectCoefficients(const juce::Array<float>& actual, std::initializer_list<double> expected, const char* what)
+void expectCoefficients(const juce::Array<float>& actual, std::initializer_list<double> expected,
+                        const char* what)
 {
-    ASSERT_EQ(actual.size(), (int) expected.size()) << what;
+    ASSERT_EQ(actual.size(), (int)expected.size()) << what;
     int i = 0;
     for (const double e : expected)
     {
@@ -22,7 +23,8 @@ void expectCoefficients(const juce::Array<float>& actual, std::initializer_list<
     }
 }
 
-std::unique_ptr<ZiruzozodAudioProcessor> afterOneBlock(double rate, const std::map<juce::String, float>& parameters)
+std::unique_ptr<ZiruzozodAudioProcessor> afterOneBlock(double rate,
+                                                       const std::map<juce::String, float>& parameters)
 {
     auto p = makeProcessor(parameters);
     prepare(*p, rate, 256);
@@ -34,24 +36,30 @@ std::unique_ptr<ZiruzozodAudioProcessor> afterOneBlock(double rate, const std::m
 
 TEST(ProcessorChain, FirstOrderCoefficientsFollowTheBilinearDesigns)
 {
-    for (const double fs : { 44100.0, 96000.0 })
-        for (const auto& [hp, lp] : { std::pair { 20.0, 20000.0 }, std::pair { 120.0, 8000.0 }, std::pair { 500.0, 2000.0 } })
+    for (const double fs : {44100.0, 96000.0})
+        for (const auto& [hp, lp] :
+             {std::pair{20.0, 20000.0}, std::pair{120.0, 8000.0}, std::pair{500.0, 2000.0}})
         {
-            auto p = afterOneBlock(fs, { { ParameterIds::highPass, (float) hp }, { ParameterIds::lowPass, (float) lp } });
-            ProcessorTestProbe probe { *p };
+            auto p =
+                afterOneBlock(fs, {{ParameterIds::highPass, (float)hp}, {ParameterIds::lowPass, (float)lp}});
+            ProcessorTestProbe probe{*p};
 
             // High-pass at High Pass - 10 Hz: b0 = 1/(n+1), b1 = -1/(n+1), a1 = (n-1)/(n+1).
             const double nh = std::tan(pi * (hp - 10.0) / fs);
-            expectCoefficients(probe.preHighPassLeft(), { 1.0 / (nh + 1.0), -1.0 / (nh + 1.0), (nh - 1.0) / (nh + 1.0) },
+            expectCoefficients(probe.preHighPassLeft(),
+                               {1.0 / (nh + 1.0), -1.0 / (nh + 1.0), (nh - 1.0) / (nh + 1.0)},
                                "pre high-pass left");
-            expectCoefficients(probe.preHighPassRight(), { 1.0 / (nh + 1.0), -1.0 / (nh + 1.0), (nh - 1.0) / (nh + 1.0) },
+            expectCoefficients(probe.preHighPassRight(),
+                               {1.0 / (nh + 1.0), -1.0 / (nh + 1.0), (nh - 1.0) / (nh + 1.0)},
                                "pre high-pass right");
 
             // Low-pass at Low Pass: b0 = b1 = n/(n+1), a1 = (n-1)/(n+1).
             const double nl = std::tan(pi * lp / fs);
-            expectCoefficients(probe.postLowPassLeft(), { nl / (nl + 1.0), nl / (nl + 1.0), (nl - 1.0) / (nl + 1.0) },
+            expectCoefficients(probe.postLowPassLeft(),
+                               {nl / (nl + 1.0), nl / (nl + 1.0), (nl - 1.0) / (nl + 1.0)},
                                "post low-pass left");
-            expectCoefficients(probe.postLowPassRight(), { nl / (nl + 1.0), nl / (nl + 1.0), (nl - 1.0) / (nl + 1.0) },
+            expectCoefficients(probe.postLowPassRight(),
+                               {nl / (nl + 1.0), nl / (nl + 1.0), (nl - 1.0) / (nl + 1.0)},
                                "post low-pass right");
         }
 }
@@ -59,7 +67,7 @@ TEST(ProcessorChain, FirstOrderCoefficientsFollowTheBilinearDesigns)
 TEST(ProcessorChain, EachFirstOrderFilterHasItsOwnCoefficients)
 {
     auto p = afterOneBlock(44100.0, {});
-    ProcessorTestProbe probe { *p };
+    ProcessorTestProbe probe{*p};
     EXPECT_NE(&probe.preHighPassLeft(), &probe.preHighPassRight());
     EXPECT_NE(&probe.postLowPassLeft(), &probe.postLowPassRight());
 }
@@ -67,21 +75,23 @@ TEST(ProcessorChain, EachFirstOrderFilterHasItsOwnCoefficients)
 TEST(ProcessorChain, FixedFiltersAreButterworthDesigns)
 {
     const double root2 = std::sqrt(2.0);
-    for (const double fs : { 44100.0, 96000.0 })
+    for (const double fs : {44100.0, 96000.0})
     {
         auto p = makeProcessor();
         prepare(*p, fs, 256);
-        ProcessorTestProbe probe { *p };
+        ProcessorTestProbe probe{*p};
 
         const double n = std::tan(pi * 20.0 / fs);
         const double c = 1.0 / (1.0 + root2 * n + n * n);
-        expectCoefficients(probe.dcHighPass(), { c, -2.0 * c, c, 2.0 * c * (n * n - 1.0), c * (1.0 - root2 * n + n * n) },
+        expectCoefficients(probe.dcHighPass(),
+                           {c, -2.0 * c, c, 2.0 * c * (n * n - 1.0), c * (1.0 - root2 * n + n * n)},
                            "20 Hz high-pass");
 
         const double m = 1.0 / std::tan(pi * 20000.0 / fs);
         const double d = 1.0 / (1.0 + root2 * m + m * m);
         expectCoefficients(probe.ultrasonicLowPass(),
-                           { d, 2.0 * d, d, 2.0 * d * (1.0 - m * m), d * (1.0 - root2 * m + m * m) }, "20 kHz low-pass");
+                           {d, 2.0 * d, d, 2.0 * d * (1.0 - m * m), d * (1.0 - root2 * m + m * m)},
+                           "20 kHz low-pass");
     }
 }
 
@@ -95,18 +105,19 @@ TEST(ProcessorChain, DecibelsBecomeGainsWithTheMinus100Floor)
     EXPECT_EQ(ChainFormulas::decibelsToGain(-140.0f), 0.0f);
 
     // Through the processor: Input Adj and Output Adj of -12 dB give 10^(-0.6).
-    auto p = afterOneBlock(44100.0, { { ParameterIds::inputTrim, -12.0f }, { ParameterIds::outputTrim, -12.0f } });
-    ProcessorTestProbe probe { *p };
+    auto p = afterOneBlock(44100.0, {{ParameterIds::inputTrim, -12.0f}, {ParameterIds::outputTrim, -12.0f}});
+    ProcessorTestProbe probe{*p};
     EXPECT_NEAR(probe.gain("input").getGainLinear(), std::pow(10.0, -0.6), 1e-7);
     EXPECT_NEAR(probe.gain("output").getGainLinear(), std::pow(10.0, -0.6), 1e-7);
 }
 
 TEST(ProcessorChain, MakeupLevelIsDryMixPlusTheBoostOffset)
 {
-    const double offsets[] = { -3.407, -4.866, -7.09, -8.956, -11.1136 };
+    const double offsets[] = {-3.407, -4.866, -7.09, -8.956, -11.1136};
     for (int boost = 0; boost <= 4; ++boost)
-        for (const float mix : { 0.0f, 50.0f, 100.0f })
-            EXPECT_NEAR(ChainFormulas::makeupLevelDecibels(mix, (float) boost), mix / 100.0 + offsets[boost], 1e-5)
+        for (const float mix : {0.0f, 50.0f, 100.0f})
+            EXPECT_NEAR(ChainFormulas::makeupLevelDecibels(mix, (float)boost), mix / 100.0 + offsets[boost],
+                        1e-5)
                 << "boost " << boost << " mix " << mix;
 
     EXPECT_NEAR(ChainFormulas::makeupLevelDecibels(50.0f, 2.0f), -6.59, 1e-5);
@@ -121,18 +132,18 @@ TEST(ProcessorChain, MakeupGainTargetWithAndWithoutAutoGain)
         double expectedDecibels;
     };
     const Case cases[] = {
-        { 50.0f, 2.0f, 1.0f, 0.3f, -6.59 },                              // AutoGain on: the level itself
-        { 50.0f, 2.0f, 0.0f, 0.1f, -6.59 + 20.0 },                       // off at Drive 0.1: +20 dB
-        { 100.0f, 0.0f, 0.0f, 1.0f, 1.0 - 3.407 },                       // off at Drive 1: not raised
-        { 100.0f, 4.0f, 0.0f, 0.3f, 1.0 - 11.1136 - 20.0 * std::log10(0.3) }, // off at the default drive
+        {50.0f, 2.0f, 1.0f, 0.3f, -6.59},                                   // AutoGain on: the level itself
+        {50.0f, 2.0f, 0.0f, 0.1f, -6.59 + 20.0},                            // off at Drive 0.1: +20 dB
+        {100.0f, 0.0f, 0.0f, 1.0f, 1.0 - 3.407},                            // off at Drive 1: not raised
+        {100.0f, 4.0f, 0.0f, 0.3f, 1.0 - 11.1136 - 20.0 * std::log10(0.3)}, // off at the default drive
     };
     for (const auto& c : cases)
     {
-        auto p = afterOneBlock(44100.0, { { ParameterIds::dryMix, c.mix },
-                                          { ParameterIds::boost, c.boost },
-                                          { ParameterIds::autoGain, c.autoGain },
-                                          { ParameterIds::drive, c.drive } });
-        ProcessorTestProbe probe { *p };
+        auto p = afterOneBlock(44100.0, {{ParameterIds::dryMix, c.mix},
+                                         {ParameterIds::boost, c.boost},
+                                         {ParameterIds::autoGain, c.autoGain},
+                                         {ParameterIds::drive, c.drive}});
+        ProcessorTestProbe probe{*p};
         EXPECT_NEAR(probe.gain("makeup").getGainLinear(), std::pow(10.0, c.expectedDecibels / 20.0),
                     2e-6 * std::pow(10.0, c.expectedDecibels / 20.0))
             << "mix " << c.mix << " boost " << c.boost << " autogain " << c.autoGain << " drive " << c.drive;
@@ -144,12 +155,12 @@ TEST(ProcessorChain, MakeupGainTargetWithAndWithoutAutoGain)
 
 TEST(ProcessorChain, GainsRampOverHalfASecond)
 {
-    for (const double fs : { 44100.0, 96000.0 })
+    for (const double fs : {44100.0, 96000.0})
     {
-        const int rampLength = (int) std::floor(0.5 * fs); // 22050 and 48000 samples
+        const int rampLength = (int)std::floor(0.5 * fs); // 22050 and 48000 samples
         auto p = makeProcessor();
         prepare(*p, fs, 300);
-        ProcessorTestProbe probe { *p };
+        ProcessorTestProbe probe{*p};
         long long position = 0;
 
         // The first blocks raise the wet gain from 0 (a new stage) to 1.
@@ -179,7 +190,7 @@ TEST(ProcessorChain, GainsRampOverHalfASecond)
 
 TEST(ProcessorChain, DryMixZeroGivesTheInputTimesTheOutputTrim)
 {
-    auto p = makeProcessor({ { ParameterIds::dryMix, 0.0f }, { ParameterIds::outputTrim, -6.0f } });
+    auto p = makeProcessor({{ParameterIds::dryMix, 0.0f}, {ParameterIds::outputTrim, -6.0f}});
     prepare(*p, 48000.0, 480);
     long long position = 0;
     for (int block = 0; block < 60; ++block) // past the 0.5 s ramps
@@ -222,7 +233,7 @@ TEST(ProcessorChain, PowerOnLeavesTheBlockAndTheLevelsAlone)
 TEST(ProcessorChain, OutputKnobHasNoEffect)
 {
     auto a = makeProcessor();
-    auto b = makeProcessor({ { ParameterIds::output, 0.2f } });
+    auto b = makeProcessor({{ParameterIds::output, 0.2f}});
     prepare(*a, 44100.0, 256);
     prepare(*b, 44100.0, 256);
     long long pa = 0, pb = 0;
@@ -238,11 +249,13 @@ TEST(ProcessorChain, OutputKnobHasNoEffect)
 
 TEST(ProcessorChain, EveryRateAndPathGivesFiniteAudio)
 {
-    for (const double fs : { 44100.0, 48000.0, 88200.0, 96000.0, 176400.0, 192000.0 })
-        for (const float ultra : { 0.0f, 1.0f })
-            for (const int channels : { 1, 2 })
+    for (const double fs : {44100.0, 48000.0, 88200.0, 96000.0, 176400.0, 192000.0})
+        for (const float ultra : {0.0f, 1.0f})
+            for (const int channels : {1, 2})
             {
-                auto p = makeProcessor({ { ParameterIds::ultraMode, ultra }, { ParameterIds::boost, 4.0f }, { ParameterIds::drive, 1.0f } });
+                auto p = makeProcessor({{ParameterIds::ultraMode, ultra},
+                                        {ParameterIds::boost, 4.0f},
+                                        {ParameterIds::drive, 1.0f}});
                 prepare(*p, fs, 512, channels);
                 long long position = 0;
                 float loudest = 0.0f;

@@ -23,15 +23,15 @@ float expectedGain(int c, int i, int n)
     float a = 1.0f, b = 1.0f;
     if (c >= 9 && c <= 12)
     {
-        a = 0.25f * (float) (c - 8);
+        a = 0.25f * (float)(c - 8);
         b = a - 0.25f;
     }
     else if (c >= 1 && c <= 4)
     {
-        a = 0.25f * (float) (4 - c);
+        a = 0.25f * (float)(4 - c);
         b = a + 0.25f;
     }
-    return a + (float) i * (b - a) / (float) n;
+    return a + (float)i * (b - a) / (float)n;
 }
 
 float peak(const juce::AudioBuffer<float>& buffer)
@@ -41,16 +41,17 @@ float peak(const juce::AudioBuffer<float>& buffer)
 
 /** Checks that the faded output is the twin's output times the step's gain, sample by sample
     (from sample `from` on: after a jump of the gain the post low-pass needs a few samples). */
-void expectFadeGain(const juce::AudioBuffer<float>& faded, const juce::AudioBuffer<float>& twin, int c, int block,
-                    int from = 0)
+void expectFadeGain(const juce::AudioBuffer<float>& faded, const juce::AudioBuffer<float>& twin, int c,
+                    int block, int from = 0)
 {
     const float scale = peak(twin);
     ASSERT_GT(scale, 0.0f) << "block " << block; // small at first: the wet gain ramps up from 0
     float worst = 0.0f;
     for (int ch = 0; ch < faded.getNumChannels(); ++ch)
         for (int i = from; i < faded.getNumSamples(); ++i)
-            worst = std::max(worst, std::abs(faded.getSample(ch, i)
-                                             - expectedGain(c, i, faded.getNumSamples()) * twin.getSample(ch, i)));
+            worst =
+                std::max(worst, std::abs(faded.getSample(ch, i) -
+                                         expectedGain(c, i, faded.getNumSamples()) * twin.getSample(ch, i)));
     // The post low-pass (20 kHz) smears the ramp by a few samples; a quarter step is 0.25.
     EXPECT_LT(worst, 0.01f * scale) << "block " << block << " counter " << c;
     if (c >= 5 && c <= 8)
@@ -69,7 +70,8 @@ struct FadePair
     {
         prepare(*faded, rate, blockLength);
         prepare(*twin, rate, blockLength);
-        ProcessorTestProbe { *twin }.skipBlockChoices(parameters.count(ParameterIds::boost) ? parameters.at(ParameterIds::boost) : 0.0f);
+        ProcessorTestProbe{*twin}.skipBlockChoices(
+            parameters.count(ParameterIds::boost) ? parameters.at(ParameterIds::boost) : 0.0f);
     }
 
     void set(const juce::String& id, float value)
@@ -77,7 +79,7 @@ struct FadePair
         setParameter(*faded, id, value);
         setParameter(*twin, id, value);
         if (id == ParameterIds::boost)
-            ProcessorTestProbe { *twin }.skipBlockChoices(value);
+            ProcessorTestProbe{*twin}.skipBlockChoices(value);
     }
 
     /** One block through both; the twin takes no fade step, but swaps when told. */
@@ -88,8 +90,8 @@ struct FadePair
         auto a = processSignalBlock(*faded, 2, blockLength, position, rate);
         auto b = processSignalBlock(*twin, 2, blockLength, twinPosition, rate);
         if (twinSwaps)
-            ProcessorTestProbe { *twin }.swap();
-        return { a, b };
+            ProcessorTestProbe{*twin}.swap();
+        return {a, b};
     }
 };
 } // namespace
@@ -135,8 +137,8 @@ TEST(ProcessorFade, FirstBlockStartsTheFullTwelveBlockFade)
 {
     // 44.1 kHz, Ultra Mode on, Boost 0: preparation makes network 0 current with counter 3;
     // the first block chooses network 0 again and sets 12, so it ramps 1 to 0.75.
-    FadePair pair({ { ParameterIds::ultraMode, 1.0f }, { ParameterIds::boost, 0.0f } });
-    ProcessorTestProbe probe { *pair.faded };
+    FadePair pair({{ParameterIds::ultraMode, 1.0f}, {ParameterIds::boost, 0.0f}});
+    ProcessorTestProbe probe{*pair.faded};
     EXPECT_EQ(pair.faded->modelFadeCounter.load(), 3);
 
     for (int block = 1; block <= 16; ++block)
@@ -151,9 +153,9 @@ TEST(ProcessorFade, FirstBlockStartsTheFullTwelveBlockFade)
 
 TEST(ProcessorFade, BoostChangeSwapsTheNewPairInAtCounterEight)
 {
-    auto p = makeProcessor({ { ParameterIds::ultraMode, 1.0f } });
+    auto p = makeProcessor({{ParameterIds::ultraMode, 1.0f}});
     prepare(*p, 48000.0, 128);
-    ProcessorTestProbe probe { *p };
+    ProcessorTestProbe probe{*p};
     long long position = 0;
     for (int block = 0; block < 13; ++block)
         processSignalBlock(*p, 2, 128, position, 48000.0);
@@ -173,8 +175,8 @@ TEST(ProcessorFade, BoostChangeSwapsTheNewPairInAtCounterEight)
 
 TEST(ProcessorFade, BoostMovedDuringAFadeRestartsIt)
 {
-    FadePair pair({ { ParameterIds::ultraMode, 1.0f }, { ParameterIds::boost, 0.0f } });
-    ProcessorTestProbe probe { *pair.faded };
+    FadePair pair({{ParameterIds::ultraMode, 1.0f}, {ParameterIds::boost, 0.0f}});
+    ProcessorTestProbe probe{*pair.faded};
 
     // Blocks 1 and 2 take steps 12 and 11; Boost moves before block 3, which takes step 12
     // again (a jump back from the level reached) and the full fade follows.
@@ -207,7 +209,7 @@ TEST(ProcessorFade, PowerOnHoldsTheFadeAndEmptyBlocksStillStep)
 {
     auto p = makeProcessor();
     prepare(*p, 44100.0, 64);
-    ProcessorTestProbe probe { *p };
+    ProcessorTestProbe probe{*p};
     long long position = 0;
     processSignalBlock(*p, 2, 64, position, 44100.0);
     ASSERT_EQ(p->modelFadeCounter.load(), 11);
@@ -230,7 +232,7 @@ TEST(ProcessorFade, MonoFadesItsOneChannel)
     auto twin = makeProcessor();
     prepare(*faded, rate, blockLength, 1);
     prepare(*twin, rate, blockLength, 1);
-    ProcessorTestProbe { *twin }.skipBlockChoices(0.0f);
+    ProcessorTestProbe{*twin}.skipBlockChoices(0.0f);
     long long a = 0, b = 0;
     for (int block = 1; block <= 13; ++block)
     {
@@ -239,7 +241,7 @@ TEST(ProcessorFade, MonoFadesItsOneChannel)
         const auto x = processSignalBlock(*faded, 1, blockLength, a, rate);
         const auto y = processSignalBlock(*twin, 1, blockLength, b, rate);
         if (c == 8)
-            ProcessorTestProbe { *twin }.swap();
+            ProcessorTestProbe{*twin}.swap();
         expectFadeGain(x, y, c, block);
     }
 }
@@ -250,7 +252,7 @@ TEST(ProcessorFade, SwapWithNoChosenPairLeavesTheChannelsUntouchedByNetworks)
     // stores 12, and its swap finds no pair.
     auto p = makeProcessor();
     prepare(*p, 32000.0, 128);
-    ProcessorTestProbe probe { *p };
+    ProcessorTestProbe probe{*p};
     long long position = 0;
     p->modelFadeCounter.store(12);
     for (int block = 0; block < 13; ++block)
@@ -266,9 +268,9 @@ TEST(ProcessorFade, SwapWithNoChosenPairLeavesTheChannelsUntouchedByNetworks)
 
 TEST(ProcessorFade, UltraModeChangeAloneMakesNoChoiceAndNoFade)
 {
-    auto p = makeProcessor({ { ParameterIds::boost, 1.0f } });
+    auto p = makeProcessor({{ParameterIds::boost, 1.0f}});
     prepare(*p, 48000.0, 128);
-    ProcessorTestProbe probe { *p };
+    ProcessorTestProbe probe{*p};
     long long position = 0;
     for (int block = 0; block < 13; ++block)
         processSignalBlock(*p, 2, 128, position, 48000.0);

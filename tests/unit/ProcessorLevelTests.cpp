@@ -11,7 +11,7 @@ namespace
 struct Levels
 {
     LevelFollower left, right;
-    std::atomic<float> publishedLeft { 0.0f }, publishedRight { 0.0f };
+    std::atomic<float> publishedLeft{0.0f}, publishedRight{0.0f};
 
     explicit Levels(double rate)
     {
@@ -21,8 +21,8 @@ struct Levels
 
     void publish(juce::AudioBuffer<float>& buffer)
     {
-        publishOutputLevels(juce::dsp::AudioBlock<float>(buffer), buffer.getNumChannels(), left, right, publishedLeft,
-                            publishedRight);
+        publishOutputLevels(juce::dsp::AudioBlock<float>(buffer), buffer.getNumChannels(), left, right,
+                            publishedLeft, publishedRight);
     }
 };
 
@@ -106,7 +106,7 @@ TEST(ProcessorLevels, ProcessorPublishesFromTheFirstPreparationAndFreezesWithPow
     auto p = makeProcessor();
     EXPECT_EQ(p->outputLevelLeft.load(), 0.0f);
     prepare(*p, 48000.0, 256);
-    ProcessorTestProbe probe { *p };
+    ProcessorTestProbe probe{*p};
     ASSERT_NE(probe.followerLeft(), nullptr);
     ASSERT_NE(probe.followerRight(), nullptr);
 

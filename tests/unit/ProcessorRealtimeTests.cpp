@@ -7,8 +7,8 @@
 // that the processor or the framework code it calls could take passes through here.
 
 #include "AllocationCounter.h"
-#include "processor/ParameterIds.h"
 #include "ProcessorTestProbe.h"
+#include "processor/ParameterIds.h"
 
 #include <dlfcn.h>
 #include <pthread.h>
@@ -21,8 +21,7 @@ namespace
 thread_local bool countingLocks = false;
 thread_local std::size_t locksTaken = 0;
 
-template <typename Fn>
-Fn realFunction(std::atomic<Fn>& cache, const char* name)
+template <typename Fn> Fn realFunction(std::atomic<Fn>& cache, const char* name)
 {
     auto fn = cache.load(std::memory_order_relaxed);
     if (fn == nullptr)
@@ -51,40 +50,40 @@ struct LockCounter
 
 extern "C"
 {
-int pthread_mutex_lock(pthread_mutex_t* m)
-{
-    static std::atomic<int (*)(pthread_mutex_t*)> real { nullptr };
-    noteLock();
-    return realFunction(real, "pthread_mutex_lock")(m);
-}
+    int pthread_mutex_lock(pthread_mutex_t* m)
+    {
+        static std::atomic<int (*)(pthread_mutex_t*)> real{nullptr};
+        noteLock();
+        return realFunction(real, "pthread_mutex_lock")(m);
+    }
 
-int pthread_mutex_trylock(pthread_mutex_t* m)
-{
-    static std::atomic<int (*)(pthread_mutex_t*)> real { nullptr };
-    noteLock();
-    return realFunction(real, "pthread_mutex_trylock")(m);
-}
+    int pthread_mutex_trylock(pthread_mutex_t* m)
+    {
+        static std::atomic<int (*)(pthread_mutex_t*)> real{nullptr};
+        noteLock();
+        return realFunction(real, "pthread_mutex_trylock")(m);
+    }
 
-int pthread_rwlock_rdlock(pthread_rwlock_t* l)
-{
-    static std::atomic<int (*)(pthread_rwlock_t*)> real { nullptr };
-    noteLock();
-    return realFunction(real, "pthread_rwlock_rdlock")(l);
-}
+    int pthread_rwlock_rdlock(pthread_rwlock_t* l)
+    {
+        static std::atomic<int (*)(pthread_rwlock_t*)> real{nullptr};
+        noteLock();
+        return realFunction(real, "pthread_rwlock_rdlock")(l);
+    }
 
-int pthread_rwlock_wrlock(pthread_rwlock_t* l)
-{
-    static std::atomic<int (*)(pthread_rwlock_t*)> real { nullptr };
-    noteLock();
-    return realFunction(real, "pthread_rwlock_wrlock")(l);
-}
+    int pthread_rwlock_wrlock(pthread_rwlock_t* l)
+    {
+        static std::atomic<int (*)(pthread_rwlock_t*)> real{nullptr};
+        noteLock();
+        return realFunction(real, "pthread_rwlock_wrlock")(l);
+    }
 
-int pthread_spin_lock(pthread_spinlock_t* l)
-{
-    static std::atomic<int (*)(pthread_spinlock_t*)> real { nullptr };
-    noteLock();
-    return realFunction(real, "pthread_spin_lock")(l);
-}
+    int pthread_spin_lock(pthread_spinlock_t* l)
+    {
+        static std::atomic<int (*)(pthread_spinlock_t*)> real{nullptr};
+        noteLock();
+        return realFunction(real, "pthread_spin_lock")(l);
+    }
 }
 
 namespace
@@ -101,7 +100,7 @@ class ProcessBlockRealtime : public ::testing::TestWithParam<RealtimeCase>
 };
 
 /** Block sizes from 0 to the prepared largest size, in an irregular order. */
-const int blockSizes[] = { 512, 1, 0, 333, 64, 511, 7, 128, 2, 480, 256, 512, 99, 17, 300 };
+const int blockSizes[] = {512, 1, 0, 333, 64, 511, 7, 128, 2, 480, 256, 512, 99, 17, 300};
 } // namespace
 
 TEST(ProcessorRealtime, LockCounterSeesTheFrameworksLocks)
@@ -120,7 +119,7 @@ TEST(ProcessorRealtime, LockCounterSeesTheFrameworksLocks)
 TEST_P(ProcessBlockRealtime, NoAllocationAndNoLockForAnyBlockUpToThePreparedSize)
 {
     const auto c = GetParam();
-    auto p = makeProcessor({ { ParameterIds::ultraMode, c.ultraMode ? 1.0f : 0.0f } });
+    auto p = makeProcessor({{ParameterIds::ultraMode, c.ultraMode ? 1.0f : 0.0f}});
     prepare(*p, c.rate, 512, c.channels);
 
     juce::AudioBuffer<float> buffer(c.channels, 512);
@@ -164,16 +163,16 @@ TEST_P(ProcessBlockRealtime, NoAllocationAndNoLockForAnyBlockUpToThePreparedSize
 }
 
 INSTANTIATE_TEST_SUITE_P(OversampledAndNot, ProcessBlockRealtime,
-                         ::testing::Values(RealtimeCase { 44100.0, false, 2 }, RealtimeCase { 44100.0, false, 1 },
-                                           RealtimeCase { 96000.0, false, 2 }, RealtimeCase { 96000.0, true, 1 },
-                                           RealtimeCase { 48000.0, true, 2 }));
+                         ::testing::Values(RealtimeCase{44100.0, false, 2}, RealtimeCase{44100.0, false, 1},
+                                           RealtimeCase{96000.0, false, 2}, RealtimeCase{96000.0, true, 1},
+                                           RealtimeCase{48000.0, true, 2}));
 
 TEST(ProcessorRealtime, BlockLargerThanAnnouncedGivesTheSameAudioWithoutAllocating)
 {
-    for (const float ultra : { 0.0f, 1.0f })
+    for (const float ultra : {0.0f, 1.0f})
     {
-        auto whole = makeProcessor({ { ParameterIds::ultraMode, ultra } });
-        auto pieces = makeProcessor({ { ParameterIds::ultraMode, ultra } });
+        auto whole = makeProcessor({{ParameterIds::ultraMode, ultra}});
+        auto pieces = makeProcessor({{ParameterIds::ultraMode, ultra}});
         prepare(*whole, 48000.0, 256);
         prepare(*pieces, 48000.0, 256);
         long long a = 0, b = 0;
@@ -192,12 +191,12 @@ TEST(ProcessorRealtime, BlockLargerThanAnnouncedGivesTheSameAudioWithoutAllocati
             EXPECT_EQ(allocations.count(), 0u);
         }
 
-        for (const int n : { 256, 256, 188 })
+        for (const int n : {256, 256, 188})
         {
             const auto out = processSignalBlock(*pieces, 2, n, b, 48000.0);
             for (int ch = 0; ch < 2; ++ch)
                 for (int i = 0; i < n; ++i)
-                    ASSERT_NEAR(big.getSample(ch, (int) (b - a) - n + i), out.getSample(ch, i), 1e-6f)
+                    ASSERT_NEAR(big.getSample(ch, (int)(b - a) - n + i), out.getSample(ch, i), 1e-6f)
                         << "ultra " << ultra << " channel " << ch << " sample " << i;
         }
     }
@@ -234,7 +233,8 @@ class NonFiniteInput : public ::testing::TestWithParam<NonFiniteCase>
 TEST_P(NonFiniteInput, OutputIsFiniteFromTheNextBlockOn)
 {
     const auto c = GetParam();
-    auto p = makeProcessor({ { ParameterIds::ultraMode, c.ultraMode ? 1.0f : 0.0f }, { ParameterIds::dryMix, 60.0f } });
+    auto p =
+        makeProcessor({{ParameterIds::ultraMode, c.ultraMode ? 1.0f : 0.0f}, {ParameterIds::dryMix, 60.0f}});
     prepare(*p, 44100.0, 256, c.channels);
     long long position = 0;
     for (int block = 0; block < 20; ++block)
@@ -264,13 +264,13 @@ TEST_P(NonFiniteInput, OutputIsFiniteFromTheNextBlockOn)
 
 INSTANTIATE_TEST_SUITE_P(
     NaNInfinityAndOverflow, NonFiniteInput,
-    ::testing::Values(NonFiniteCase { std::numeric_limits<float>::quiet_NaN(), true, true, 2 },
-                      NonFiniteCase { std::numeric_limits<float>::quiet_NaN(), true, false, 2 },
-                      NonFiniteCase { std::numeric_limits<float>::quiet_NaN(), false, false, 1 },
-                      NonFiniteCase { std::numeric_limits<float>::infinity(), false, true, 2 },
-                      NonFiniteCase { -std::numeric_limits<float>::infinity(), true, false, 1 },
+    ::testing::Values(NonFiniteCase{std::numeric_limits<float>::quiet_NaN(), true, true, 2},
+                      NonFiniteCase{std::numeric_limits<float>::quiet_NaN(), true, false, 2},
+                      NonFiniteCase{std::numeric_limits<float>::quiet_NaN(), false, false, 1},
+                      NonFiniteCase{std::numeric_limits<float>::infinity(), false, true, 2},
+                      NonFiniteCase{-std::numeric_limits<float>::infinity(), true, false, 1},
                       // Finite, but the chain overflows: its states are cleared.
-                      NonFiniteCase { 3.0e38f, true, false, 2 }, NonFiniteCase { 3.0e38f, false, true, 1 }));
+                      NonFiniteCase{3.0e38f, true, false, 2}, NonFiniteCase{3.0e38f, false, true, 1}));
 
 TEST(ProcessorRealtime, NaNBlockItselfComesOutFinite)
 {
@@ -278,7 +278,8 @@ TEST(ProcessorRealtime, NaNBlockItselfComesOutFinite)
     prepare(*p, 48000.0, 128);
     juce::AudioBuffer<float> block(2, 128);
     for (int ch = 0; ch < 2; ++ch)
-        juce::FloatVectorOperations::fill(block.getWritePointer(ch), std::numeric_limits<float>::quiet_NaN(), 128);
+        juce::FloatVectorOperations::fill(block.getWritePointer(ch), std::numeric_limits<float>::quiet_NaN(),
+                                          128);
     juce::MidiBuffer midi;
     p->processBlock(block, midi);
     EXPECT_TRUE(allFinite(block));

@@ -30,7 +30,8 @@ TEST(ProcessorState, CarriesAChangeMadeJustBefore)
     setParameter(*p, ParameterIds::dryMix, 42.0f); // no flush has run: no message loop here
     const auto bytes = stateOf(*p);
     const auto tree = juce::ValueTree::readFromData(bytes.getData(), bytes.getSize());
-    EXPECT_NEAR((double) tree.getChildWithProperty("id", ParameterIds::dryMix).getProperty("value"), 42.0, 1e-4);
+    EXPECT_NEAR((double)tree.getChildWithProperty("id", ParameterIds::dryMix).getProperty("value"), 42.0,
+                1e-4);
 }
 
 TEST(ProcessorState, BytesSavedAtConstructionRestoreEveryDefault)
@@ -38,23 +39,24 @@ TEST(ProcessorState, BytesSavedAtConstructionRestoreEveryDefault)
     auto fresh = makeProcessor();
     const auto defaults = stateOf(*fresh);
 
-    auto p = makeProcessor({ { ParameterIds::boost, 4.0f },
-                             { ParameterIds::drive, 0.9f },
-                             { ParameterIds::dryMix, 10.0f },
-                             { ParameterIds::highPass, 300.0f },
-                             { ParameterIds::inputTrim, 6.0f },
-                             { ParameterIds::autoGain, 1.0f },
-                             { ParameterIds::lowPass, 4000.0f },
-                             { ParameterIds::output, 0.5f },
-                             { ParameterIds::outputTrim, -6.0f },
-                             { ParameterIds::power, 1.0f },
-                             { ParameterIds::ultraMode, 0.0f } });
-    p->setStateInformation(defaults.getData(), (int) defaults.getSize());
+    auto p = makeProcessor({{ParameterIds::boost, 4.0f},
+                            {ParameterIds::drive, 0.9f},
+                            {ParameterIds::dryMix, 10.0f},
+                            {ParameterIds::highPass, 300.0f},
+                            {ParameterIds::inputTrim, 6.0f},
+                            {ParameterIds::autoGain, 1.0f},
+                            {ParameterIds::lowPass, 4000.0f},
+                            {ParameterIds::output, 0.5f},
+                            {ParameterIds::outputTrim, -6.0f},
+                            {ParameterIds::power, 1.0f},
+                            {ParameterIds::ultraMode, 0.0f}});
+    p->setStateInformation(defaults.getData(), (int)defaults.getSize());
 
     const std::pair<const char*, float> expected[] = {
-        { ParameterIds::boost, 0.0f },       { ParameterIds::drive, 0.3f }, { ParameterIds::dryMix, 100.0f }, { ParameterIds::highPass, 20.0f },
-        { ParameterIds::inputTrim, 0.0f },      { ParameterIds::autoGain, 0.0f }, { ParameterIds::lowPass, 20000.0f }, { ParameterIds::output, 1.0f },
-        { ParameterIds::outputTrim, 0.0f },     { ParameterIds::power, 0.0f }, { ParameterIds::ultraMode, 1.0f },
+        {ParameterIds::boost, 0.0f},       {ParameterIds::drive, 0.3f},     {ParameterIds::dryMix, 100.0f},
+        {ParameterIds::highPass, 20.0f},   {ParameterIds::inputTrim, 0.0f}, {ParameterIds::autoGain, 0.0f},
+        {ParameterIds::lowPass, 20000.0f}, {ParameterIds::output, 1.0f},    {ParameterIds::outputTrim, 0.0f},
+        {ParameterIds::power, 0.0f},       {ParameterIds::ultraMode, 1.0f},
     };
     for (const auto& [id, value] : expected)
         EXPECT_NEAR(parameterValue(*p, id), value, 1e-5f) << id;
@@ -62,9 +64,9 @@ TEST(ProcessorState, BytesSavedAtConstructionRestoreEveryDefault)
 
 TEST(ProcessorState, InvalidBytesChangeNothing)
 {
-    auto p = makeProcessor({ { ParameterIds::highPass, 77.0f } });
+    auto p = makeProcessor({{ParameterIds::highPass, 77.0f}});
     const auto before = stateOf(*p);
-    const char zero[] = { 0, 1, 2, 3 };
+    const char zero[] = {0, 1, 2, 3};
     p->setStateInformation(zero, 0);
     p->setStateInformation(zero, sizeof zero);
     p->setStateInformation(nullptr, 12);
@@ -75,7 +77,7 @@ TEST(ProcessorState, InvalidBytesChangeNothing)
 
 TEST(ProcessorState, MissingChildKeepsTheValueAndIsAppended)
 {
-    auto p = makeProcessor({ { ParameterIds::highPass, 250.0f }, { ParameterIds::lowPass, 9000.0f } });
+    auto p = makeProcessor({{ParameterIds::highPass, 250.0f}, {ParameterIds::lowPass, 9000.0f}});
     const auto saved = stateOf(*p);
     auto tree = juce::ValueTree::readFromData(saved.getData(), saved.getSize());
     tree.removeChild(tree.getChildWithProperty("id", ParameterIds::highPass), nullptr);
@@ -83,7 +85,7 @@ TEST(ProcessorState, MissingChildKeepsTheValueAndIsAppended)
     juce::MemoryOutputStream out;
     tree.writeToStream(out);
 
-    p->setStateInformation(out.getData(), (int) out.getDataSize());
+    p->setStateInformation(out.getData(), (int)out.getDataSize());
     EXPECT_NEAR(parameterValue(*p, ParameterIds::highPass), 250.0f, 1e-4f);
     EXPECT_NEAR(parameterValue(*p, ParameterIds::lowPass), 20000.0f, 1e-3f);
     const auto& state = p->apvts->state;

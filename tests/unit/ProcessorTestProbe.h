@@ -17,9 +17,10 @@ struct ProcessorTestProbe
 {
     ZiruzozodAudioProcessor& p;
 
-    static int indexOf(const RT_LSTM* model, const std::array<RT_LSTM, ZiruzozodAudioProcessor::numModels>& models)
+    static int indexOf(const RT_LSTM* model,
+                       const std::array<RT_LSTM, ZiruzozodAudioProcessor::numModels>& models)
     {
-        return model == nullptr ? -1 : (int) (model - models.data());
+        return model == nullptr ? -1 : (int)(model - models.data());
     }
     int currentLeft() const { return indexOf(p.currentModelLeft, p.modelsLeft); }
     int currentRight() const { return indexOf(p.currentModelRight, p.modelsRight); }
@@ -35,26 +36,37 @@ struct ProcessorTestProbe
     void skipBlockChoices(float boost)
     {
         p.modelChosenOnce = true;
-        p.lastBoost = (int) boost;
+        p.lastBoost = (int)boost;
     }
 
     /** The swap step of the fade, alone: the chosen pair becomes current. */
     void swap() { p.swapInChosenNetworks(); }
 
     const juce::Array<float>& preHighPassLeft() const { return p.preHighPassLeft.coefficients->coefficients; }
-    const juce::Array<float>& preHighPassRight() const { return p.preHighPassRight.coefficients->coefficients; }
+    const juce::Array<float>& preHighPassRight() const
+    {
+        return p.preHighPassRight.coefficients->coefficients;
+    }
     const juce::Array<float>& postLowPassLeft() const { return p.postLowPassLeft.coefficients->coefficients; }
-    const juce::Array<float>& postLowPassRight() const { return p.postLowPassRight.coefficients->coefficients; }
+    const juce::Array<float>& postLowPassRight() const
+    {
+        return p.postLowPassRight.coefficients->coefficients;
+    }
     const juce::Array<float>& dcHighPass() const { return p.dcHighPass.state->coefficients; }
     const juce::Array<float>& ultrasonicLowPass() const { return p.ultrasonicLowPass.state->coefficients; }
 
     juce::dsp::Gain<float>& gain(const std::string& name)
     {
-        if (name == "drive") return p.driveGain;
-        if (name == "input") return p.inputGain;
-        if (name == "output") return p.outputGain;
-        if (name == "dry") return p.dryGain;
-        if (name == "wet") return p.wetGain;
+        if (name == "drive")
+            return p.driveGain;
+        if (name == "input")
+            return p.inputGain;
+        if (name == "output")
+            return p.outputGain;
+        if (name == "dry")
+            return p.dryGain;
+        if (name == "wet")
+            return p.wetGain;
         return p.makeupGain;
     }
 
@@ -87,7 +99,8 @@ inline void prepare(ZiruzozodAudioProcessor& p, double rate, int block, int chan
     p.prepareToPlay(rate, block);
 }
 
-inline std::unique_ptr<ZiruzozodAudioProcessor> makeProcessor(const std::map<juce::String, float>& parameters = {})
+inline std::unique_ptr<ZiruzozodAudioProcessor>
+makeProcessor(const std::map<juce::String, float>& parameters = {})
 {
     auto p = std::make_unique<ZiruzozodAudioProcessor>();
     for (const auto& [id, value] : parameters)
@@ -101,12 +114,12 @@ inline void fillSignal(juce::AudioBuffer<float>& buffer, long long firstSample, 
     for (int ch = 0; ch < buffer.getNumChannels(); ++ch)
         for (int i = 0; i < buffer.getNumSamples(); ++i)
         {
-            const double t = (double) (firstSample + i) / rate;
-            const double noise = std::sin((double) (firstSample + i) * 12.9898 + ch * 78.233) * 0.01;
+            const double t = (double)(firstSample + i) / rate;
+            const double noise = std::sin((double)(firstSample + i) * 12.9898 + ch * 78.233) * 0.01;
             buffer.setSample(ch, i,
-                             (float) (0.2 * std::sin(2.0 * juce::MathConstants<double>::pi * 220.0 * t + ch)
-                                      + 0.05 * std::sin(2.0 * juce::MathConstants<double>::pi * 1330.0 * t)
-                                      + noise));
+                             (float)(0.2 * std::sin(2.0 * juce::MathConstants<double>::pi * 220.0 * t + ch) +
+                                     0.05 * std::sin(2.0 * juce::MathConstants<double>::pi * 1330.0 * t) +
+                                     noise));
         }
 }
 

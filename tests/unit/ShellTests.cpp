@@ -1,7 +1,7 @@
 // The processor as the plug-in clients see it before any audio: parameters, buses, fixed answers.
 
-#include "processor/PluginProcessor.h"
 #include "processor/ParameterIds.h"
+#include "processor/PluginProcessor.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,8 @@ namespace
 {
 using Set = juce::AudioChannelSet;
 
-juce::AudioProcessor::BusesLayout layout(std::initializer_list<Set> inputs, std::initializer_list<Set> outputs)
+juce::AudioProcessor::BusesLayout layout(std::initializer_list<Set> inputs,
+                                         std::initializer_list<Set> outputs)
 {
     juce::AudioProcessor::BusesLayout l;
     for (auto s : inputs)
@@ -31,17 +32,17 @@ TEST(ProcessorShell, ParametersInHostOrderWithRangesStepsAndLabels)
     };
     // Spelled out, not taken from ParameterIds: stored states and presets depend on these strings.
     const Expected table[] = {
-        { "outputKnob", "Output Knob", 0.1f, 1.0f, 0.0001f, 1.0f, false },
-        { "driveKnob", "Drive", 0.1f, 1.0f, 0.0001f, 0.3f, false },
-        { "intrimKnob", "Input Adj", -12.0f, 12.0f, 0.1f, 0.0f, false },
-        { "outtrimKnob", "Output Adj", -12.0f, 12.0f, 0.1f, 0.0f, false },
-        { "drymixKnob", "Dry Mix", 0.0f, 100.0f, 0.1f, 100.0f, false },
-        { "lpKnob", "Low Pass", 2000.0f, 20000.0f, 0.1f, 20000.0f, false },
-        { "hpKnob", "High Pass", 20.0f, 500.0f, 0.1f, 20.0f, false },
-        { "boostKnob", "Boost", 0.0f, 4.0f, 1.0f, 0.0f, false },
-        { "linkOnOfFButton", "AutoGain", 0, 1, 0, 0, true },
-        { "ultraXButton", "Ultra Mode", 0, 1, 0, 1, true },
-        { "poweRButton", "Power", 0, 1, 0, 0, true },
+        {"outputKnob", "Output Knob", 0.1f, 1.0f, 0.0001f, 1.0f, false},
+        {"driveKnob", "Drive", 0.1f, 1.0f, 0.0001f, 0.3f, false},
+        {"intrimKnob", "Input Adj", -12.0f, 12.0f, 0.1f, 0.0f, false},
+        {"outtrimKnob", "Output Adj", -12.0f, 12.0f, 0.1f, 0.0f, false},
+        {"drymixKnob", "Dry Mix", 0.0f, 100.0f, 0.1f, 100.0f, false},
+        {"lpKnob", "Low Pass", 2000.0f, 20000.0f, 0.1f, 20000.0f, false},
+        {"hpKnob", "High Pass", 20.0f, 500.0f, 0.1f, 20.0f, false},
+        {"boostKnob", "Boost", 0.0f, 4.0f, 1.0f, 0.0f, false},
+        {"linkOnOfFButton", "AutoGain", 0, 1, 0, 0, true},
+        {"ultraXButton", "Ultra Mode", 0, 1, 0, 1, true},
+        {"poweRButton", "Power", 0, 1, 0, 0, true},
     };
 
     auto processor = std::make_unique<ZiruzozodAudioProcessor>();
@@ -72,10 +73,11 @@ TEST(ProcessorShell, ParametersInHostOrderWithRangesStepsAndLabels)
     }
 
     auto* boost = processor->apvts->getParameter(ParameterIds::boost);
-    for (auto [normalised, value] : { std::pair { 0.1f, 0.0f }, { 0.3f, 1.0f }, { 0.62f, 2.0f }, { 0.88f, 4.0f } })
+    for (auto [normalised, value] : {std::pair{0.1f, 0.0f}, {0.3f, 1.0f}, {0.62f, 2.0f}, {0.88f, 4.0f}})
     {
         boost->setValueNotifyingHost(normalised);
-        EXPECT_EQ(*processor->apvts->getRawParameterValue(ParameterIds::boost), value) << "Boost takes whole positions";
+        EXPECT_EQ(*processor->apvts->getRawParameterValue(ParameterIds::boost), value)
+            << "Boost takes whole positions";
     }
 }
 
@@ -89,14 +91,14 @@ TEST(ProcessorShell, AcceptsMonoOrStereoWithTheInputEqualToTheOutput)
         bool supported;
     };
     const Case cases[] = {
-        { "mono", layout({ Set::mono() }, { Set::mono() }), true },
-        { "stereo", layout({ Set::stereo() }, { Set::stereo() }), true },
-        { "mono to stereo", layout({ Set::mono() }, { Set::stereo() }), false },
-        { "stereo to mono", layout({ Set::stereo() }, { Set::mono() }), false },
-        { "5.1", layout({ Set::create5point1() }, { Set::create5point1() }), false },
-        { "quadraphonic", layout({ Set::quadraphonic() }, { Set::quadraphonic() }), false },
-        { "no input bus", layout({}, { Set::stereo() }), false },
-        { "no output bus", layout({ Set::stereo() }, {}), false },
+        {"mono", layout({Set::mono()}, {Set::mono()}), true},
+        {"stereo", layout({Set::stereo()}, {Set::stereo()}), true},
+        {"mono to stereo", layout({Set::mono()}, {Set::stereo()}), false},
+        {"stereo to mono", layout({Set::stereo()}, {Set::mono()}), false},
+        {"5.1", layout({Set::create5point1()}, {Set::create5point1()}), false},
+        {"quadraphonic", layout({Set::quadraphonic()}, {Set::quadraphonic()}), false},
+        {"no input bus", layout({}, {Set::stereo()}), false},
+        {"no output bus", layout({Set::stereo()}, {}), false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(processor->isBusesLayoutSupported(c.layout), c.supported) << c.what;
@@ -130,7 +132,7 @@ TEST(ProcessorShell, FixedAnswersAndTheStateBeforePreparation)
     other->apvts->getParameter(ParameterIds::drive)->setValueNotifyingHost(0.9f);
     juce::MemoryBlock state;
     other->getStateInformation(state);
-    processor.setStateInformation(state.getData(), (int) state.getSize());
+    processor.setStateInformation(state.getData(), (int)state.getSize());
     EXPECT_NEAR(*processor.apvts->getRawParameterValue(ParameterIds::drive), 0.91f, 1e-4f);
     std::unique_ptr<juce::AudioProcessorEditor> editor(processor.createEditor());
     EXPECT_NE(editor, nullptr);

@@ -54,7 +54,8 @@ std::unique_ptr<HostedPlugin> HostedPlugin::load(const juce::String& path, doubl
         {
             if (!file.getChildFile("manifest.ttl").existsAsFile())
                 continue;
-            format->searchPathsForPlugins(juce::FileSearchPath(file.getParentDirectory().getFullPathName()), false);
+            format->searchPathsForPlugins(juce::FileSearchPath(file.getParentDirectory().getFullPathName()),
+                                          false);
             identifier = lv2PluginUri(file);
         }
         else if (!format->fileMightContainThisPluginType(identifier))
@@ -203,17 +204,18 @@ juce::MemoryBlock HostedPlugin::saveState()
 
 void HostedPlugin::restoreState(const juce::MemoryBlock& state)
 {
-    plugin->setStateInformation(state.getData(), (int) state.getSize());
+    plugin->setStateInformation(state.getData(), (int)state.getSize());
 }
 
 bool HostedPlugin::readWav(const juce::File& file, juce::AudioBuffer<float>& audio, double& sampleRate)
 {
     juce::WavAudioFormat wav;
-    std::unique_ptr<juce::AudioFormatReader> reader(wav.createReaderFor(file.createInputStream().release(), true));
+    std::unique_ptr<juce::AudioFormatReader> reader(
+        wav.createReaderFor(file.createInputStream().release(), true));
     if (reader == nullptr)
         return false;
-    audio.setSize((int) reader->numChannels, (int) reader->lengthInSamples);
-    reader->read(&audio, 0, (int) reader->lengthInSamples, 0, true, true);
+    audio.setSize((int)reader->numChannels, (int)reader->lengthInSamples);
+    reader->read(&audio, 0, (int)reader->lengthInSamples, 0, true, true);
     sampleRate = reader->sampleRate;
     return true;
 }
@@ -226,7 +228,7 @@ bool HostedPlugin::writeWav(const juce::File& file, const juce::AudioBuffer<floa
         return false;
     juce::WavAudioFormat wav;
     std::unique_ptr<juce::AudioFormatWriter> writer(
-        wav.createWriterFor(stream.get(), sampleRate, (unsigned int) audio.getNumChannels(), 32, {}, 0));
+        wav.createWriterFor(stream.get(), sampleRate, (unsigned int)audio.getNumChannels(), 32, {}, 0));
     if (writer == nullptr)
         return false;
     stream.release(); // the writer owns it now

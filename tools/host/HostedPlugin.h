@@ -9,7 +9,7 @@
     things our tests and the demo do with it. Create on the message thread. */
 class HostedPlugin
 {
-public:
+  public:
     struct ParameterInfo
     {
         juce::String id, name, label, defaultText;
@@ -56,7 +56,7 @@ public:
     /** Writes a buffer as a 32-bit float WAV file; returns false when it can't. */
     static bool writeWav(const juce::File& file, const juce::AudioBuffer<float>& audio, double sampleRate);
 
-private:
+  private:
     explicit HostedPlugin(std::unique_ptr<juce::AudioPluginInstance>);
 
     std::unique_ptr<juce::AudioPluginInstance> plugin;

@@ -25,7 +25,7 @@ int fail(const juce::String& message)
 /** Plucked notes then a strummed chord, around -12 dBFS: a stand-in for a guitar. */
 juce::AudioBuffer<float> makeDemoSignal(double rate)
 {
-    const int length = (int) (rate * 6.0);
+    const int length = (int)(rate * 6.0);
     juce::AudioBuffer<float> audio(2, length);
     audio.clear();
     juce::Random random(7);
@@ -33,11 +33,11 @@ juce::AudioBuffer<float> makeDemoSignal(double rate)
     auto pluck = [&](double startSeconds, double frequency, float level, float pan)
     {
         // Karplus-Strong string: a noise burst in a delay line with a damped average.
-        const int period = juce::jmax(2, (int) std::round(rate / frequency));
-        std::vector<float> line((size_t) period);
+        const int period = juce::jmax(2, (int)std::round(rate / frequency));
+        std::vector<float> line((size_t)period);
         for (auto& s : line)
             s = random.nextFloat() * 2.0f - 1.0f;
-        const int start = (int) (startSeconds * rate);
+        const int start = (int)(startSeconds * rate);
         size_t pos = 0;
         for (int i = start; i < length; ++i)
         {
@@ -50,11 +50,11 @@ juce::AudioBuffer<float> makeDemoSignal(double rate)
         }
     };
 
-    const double notes[] = { 82.41, 110.0, 146.83, 196.0, 246.94, 329.63 };
+    const double notes[] = {82.41, 110.0, 146.83, 196.0, 246.94, 329.63};
     for (int n = 0; n < 6; ++n)
-        pluck(0.4 * n, notes[n], 0.25f, 0.3f + 0.08f * (float) n);
+        pluck(0.4 * n, notes[n], 0.25f, 0.3f + 0.08f * (float)n);
     for (int n = 0; n < 6; ++n)
-        pluck(3.0 + 0.012 * n, notes[n] * 1.5, 0.18f, 0.35f + 0.06f * (float) n);
+        pluck(3.0 + 0.012 * n, notes[n] * 1.5, 0.18f, 0.35f + 0.06f * (float)n);
     return audio;
 }
 } // namespace
@@ -79,7 +79,9 @@ int main(int argc, char* argv[])
     if (args.contains("--make-demo"))
     {
         const auto out = cwd.getChildFile(option("--make-demo"));
-        return HostedPlugin::writeWav(out, makeDemoSignal(rate), rate) ? 0 : fail("cannot write " + out.getFullPathName());
+        return HostedPlugin::writeWav(out, makeDemoSignal(rate), rate)
+                   ? 0
+                   : fail("cannot write " + out.getFullPathName());
     }
 
     if (args.isEmpty() || args[0].startsWith("--"))
@@ -114,7 +116,8 @@ int main(int argc, char* argv[])
         double fileRate = rate;
         if (!HostedPlugin::readWav(cwd.getChildFile(in), audio, fileRate))
             return fail("cannot read " + in);
-        const int channels = option("--channels", juce::String(juce::jmin(2, audio.getNumChannels()))).getIntValue();
+        const int channels =
+            option("--channels", juce::String(juce::jmin(2, audio.getNumChannels()))).getIntValue();
         audio.setSize(channels, audio.getNumSamples(), true, true);
         plugin->prepare(rate, block, channels);
         plugin->render(audio);

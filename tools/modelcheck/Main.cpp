@@ -23,7 +23,8 @@ int main(int argc, char* argv[])
             RT_LSTM network;
             network.load_json(bytes);
             if (network.input_size != 1)
-                throw std::runtime_error("input_size is " + std::to_string(network.input_size) + ", the plug-in runs 1");
+                throw std::runtime_error("input_size is " + std::to_string(network.input_size) +
+                                         ", the plug-in runs 1");
         }
         catch (const std::exception& e)
         {
