@@ -5,6 +5,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BRIMWELL_BUILD_DIR:-$root/build}
 
 "$root/scripts/install-deps.sh"
+"$root/scripts/check-format.sh"
 BRIMWELL_BUILD_DIR="$build" "$root/scripts/build.sh"
 cd "$build"
 ctest --output-on-failure --timeout 600
