@@ -2,7 +2,7 @@
 
 namespace
 {
-juce::String parameterId(const juce::AudioProcessorParameter& p)
+juce::String hostParameterId(const juce::AudioProcessorParameter& p)
 {
     if (auto* hosted = dynamic_cast<const juce::HostedAudioProcessorParameter*>(&p))
         return hosted->getParameterID();
@@ -16,6 +16,18 @@ juce::String parameterId(const juce::AudioProcessorParameter& p)
 bool idMatches(const juce::String& hostId, const juce::String& id)
 {
     return hostId == id || hostId == juce::String(id.hashCode() & 0x7fffffff) || hostId.endsWith(":" + id);
+}
+
+/** The plug-in's own ID where the format lets it be recovered, else the format's ID. */
+juce::String pluginParameterId(const juce::AudioProcessorParameter& p)
+{
+    const auto hostId = hostParameterId(p);
+    if (hostId.containsChar(':'))
+        return hostId.fromLastOccurrenceOf(":", false, false);
+    // A VST3 host sees only the hash; this plug-in's unit label is its ID, which the hash confirms.
+    if (const auto label = p.getLabel(); label.isNotEmpty() && idMatches(hostId, label))
+        return label;
+    return hostId;
 }
 
 /** The URI of the first plug-in that an LV2 bundle's manifest declares. */
@@ -97,13 +109,13 @@ juce::Array<HostedPlugin::ParameterInfo> HostedPlugin::parameters() const
     for (auto* p : plugin->getParameters())
     {
         ParameterInfo info;
-        info.id = parameterId(*p);
+        info.id = pluginParameterId(*p);
         info.name = p->getName(256);
         info.label = p->getLabel();
         info.defaultValue = p->getDefaultValue();
         info.defaultText = p->getText(p->getDefaultValue(), 256);
         info.numSteps = p->getNumSteps();
-        info.isBoolean = p->isBoolean();
+        info.isSwitch = isSwitch(*p);
         result.add(info);
     }
     return result;
@@ -112,9 +124,14 @@ juce::Array<HostedPlugin::ParameterInfo> HostedPlugin::parameters() const
 juce::AudioProcessorParameter* HostedPlugin::findParameter(const juce::String& id) const
 {
     for (auto* p : plugin->getParameters())
-        if (idMatches(parameterId(*p), id))
+        if (idMatches(hostParameterId(*p), id))
             return p;
     return nullptr;
+}
+
+bool HostedPlugin::isSwitch(const juce::AudioProcessorParameter& parameter)
+{
+    return parameter.isBoolean() || (parameter.isDiscrete() && parameter.getNumSteps() == 2);
 }
 
 bool HostedPlugin::setParameter(const juce::String& id, const juce::String& plainValue)
@@ -124,7 +141,7 @@ bool HostedPlugin::setParameter(const juce::String& id, const juce::String& plai
         return false;
 
     // LV2 hosts read switches only as "On" and "Off"; take the usual spellings for both formats.
-    if (p->isBoolean())
+    if (isSwitch(*p))
     {
         const auto text = plainValue.trim().toLowerCase();
         const bool on = text == "1" || text == "on" || text == "true";

@@ -12,10 +12,11 @@ class HostedPlugin
   public:
     struct ParameterInfo
     {
-        juce::String id, name, label, defaultText;
+        juce::String id; // as findParameter takes it
+        juce::String name, label, defaultText;
         float defaultValue = 0.0f; // normalised
         int numSteps = 0;
-        bool isBoolean = false;
+        bool isSwitch = false;
     };
 
     /** Loads the first plug-in in the file or bundle at the given path (made absolute).
@@ -30,6 +31,9 @@ class HostedPlugin
 
     juce::Array<ParameterInfo> parameters() const;
     juce::AudioProcessorParameter* findParameter(const juce::String& id) const;
+
+    /** Whether the parameter is an on/off switch: boolean, or of two steps as a VST3 host sees one. */
+    static bool isSwitch(const juce::AudioProcessorParameter& parameter);
 
     /** Sets a parameter from a value in its own units (converted through the plug-in's own text;
         switches take 0/1, on/off or true/false). Returns false for an unknown ID or switch value. */
