@@ -12,8 +12,11 @@ bundle=$(cd "$bundle" && pwd)
 uri="https://calvorra.example/plugins/brimwell"
 seconds=${JALV_SECONDS:-4}
 
+# On Debian 12 jackd2 ships the server and these clients.
 for tool in jackd jalv jack_metro jack_rec jack_connect jack_disconnect jack_lsp jack_wait; do
-    command -v "$tool" > /dev/null || { echo "FAIL: $tool is missing (scripts/packages.txt: jackd2, jalv, jack-example-tools)"; exit 1; }
+    package=jackd2; [[ $tool == jalv ]] && package=jalv
+    command -v "$tool" > /dev/null ||
+        { echo "FAIL: $tool is missing (Debian package $package, listed in scripts/packages.txt: run scripts/install-deps.sh)"; exit 1; }
 done
 
 work=$(mktemp -d)
