@@ -37,7 +37,8 @@ refused=(
     "2|--in and --out go together|PLUGIN --in IN"
     "2|unexpected argument .*in.wav$|PLUGIN IN"
     "2|no plug-in given|--list"
-    "2|--make-demo takes only --rate|--make-demo OUT --block 64"
+    "2|--make-demo takes only --rate, not --block$|--make-demo OUT --rate 44100 --block 64"
+    "2|--make-demo takes no plug-in|PLUGIN --make-demo OUT"
     "1|no parameter noSuchKnob; it has .*boostKnob.*poweRButton|PLUGIN --set noSuchKnob=1"
 )
 for plugin in "$lv2" "$vst3"; do

@@ -112,8 +112,11 @@ juce::String parse(const juce::ArgumentList& args, CommandLine& line)
 
     if (line.has("--make-demo"))
     {
-        if (line.plugin.isNotEmpty() || line.options.size() > (line.has("--rate") ? 2u : 1u))
-            return "--make-demo takes only --rate";
+        if (line.plugin.isNotEmpty())
+            return "--make-demo takes no plug-in";
+        for (const auto& option : line.options)
+            if (option.first != "--make-demo" && option.first != "--rate")
+                return "--make-demo takes only --rate, not " + option.first;
         return {};
     }
     if (line.plugin.isEmpty())
