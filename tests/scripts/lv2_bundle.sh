@@ -1,14 +1,27 @@
 #!/usr/bin/env bash
-# The LV2 bundle as Debian's lv2info reads it: the plug-in's name, one stereo input and
-# one stereo output, and the 11 parameters (patch parameters, declared in dsp.ttl).
+# The LV2 bundle as Debian's lv2info reads it: the plug-in's name and version, one stereo
+# input and one stereo output, and the 11 parameters (patch parameters, declared in dsp.ttl).
 set -euo pipefail
 bundle=${BRIMWELL_LV2:?path of Brimwell.lv2}
+bundle=$(cd "$bundle" && pwd) # lilv takes absolute paths only
 uri="https://calvorra.example/plugins/brimwell"
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 
 info=$(LV2_PATH="$(dirname "$bundle")" lv2info "$uri")
 fail() { echo "FAIL: $*"; echo "$info"; exit 1; }
 
 grep -q "Name: *Brimwell$" <<< "$info" || fail "name is not Brimwell"
+
+# The version of VERSION. lv2info's summary has no version line; its Turtle description of the
+# plug-in (-p) holds what lilv read: the release's revision, and the minor and micro versions
+# (the last two parts) by which hosts pick the newest of several installed bundles.
+version=$(head -n 1 "$(dirname "$0")/../../VERSION")
+LV2_PATH="$(dirname "$bundle")" lv2info -p "$work/plugin.ttl" "$uri" > /dev/null
+described=$(cat "$work/plugin.ttl")
+grep -q "doap:revision \"$version\"" <<< "$described" || fail "no release $version in: $described"
+read -r minor micro < <(awk -F. '{ print $(NF - 1), $NF }' <<< "$version")
+grep -qE "lv2:minorVersion $minor( |;|$)" <<< "$described" || fail "minor version is not $minor: $described"
+grep -qE "lv2:microVersion $micro( |;|$)" <<< "$described" || fail "micro version is not $micro: $described"
 
 # Each port block: its type lines; count audio inputs and outputs.
 ports=$(awk '/^\tPort [0-9]+:/{if (t) print t; t=""} /AudioPort|InputPort|OutputPort|ControlPort|AtomPort/{t=t" "$NF} END{if (t) print t}' <<< "$info")
@@ -23,4 +36,4 @@ for label in "Output Knob" "Drive" "Input Adj" "Output Adj" "Dry Mix" "Low Pass"
              "AutoGain" "Ultra Mode" "Power"; do
     grep -q "rdfs:label \"$label\"" "$ttl" || fail "no parameter \"$label\""
 done
-echo "lv2info: Brimwell, 2 audio in, 2 audio out, 11 parameters"
+echo "lv2info: Brimwell $version, 2 audio in, 2 audio out, 11 parameters"
