@@ -133,7 +133,7 @@ TEST(ProcessorOversampling, NetworksRunOnTheUpsampledBlock)
         prepare(*p, c.rate, 480);
         processInBlocks(*p, testSignal(c.rate, 8 * 480), 480);
 
-        auto inProcessor = probe.currentNetworkLeft();
+        auto inProcessor = probe.networkLeft(c.network);
         auto reference = counting;
         std::vector<float> zeros((size_t)(c.stepsPerSample * 8 * 480), 0.0f);
         reference.process(zeros.data(), zeros.data(), (int)zeros.size());

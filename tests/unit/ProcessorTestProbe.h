@@ -57,8 +57,9 @@ struct ProcessorTestProbe
             setNetworks(k, empty);
     }
 
-    /** A copy of the network that channel 0 runs now, state included. */
-    RT_LSTM currentNetworkLeft() const { return *p.currentModelLeft; }
+    /** Copies of the networks of model file k, state included. */
+    RT_LSTM networkLeft(int k) const { return p.modelsLeft[(size_t)k]; }
+    RT_LSTM networkRight(int k) const { return p.modelsRight[(size_t)k]; }
 
     const juce::Array<float>& preHighPassLeft() const { return p.preHighPassLeft.coefficients->coefficients; }
     const juce::Array<float>& preHighPassRight() const
