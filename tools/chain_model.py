@@ -294,7 +294,7 @@ def fade_ramp(c):
 # The processor: prepared once at the case's rate, then fed the case's blocks.
 
 class Chain:
-    def __init__(self, rate, channels, block_size, parameters):
+    def __init__(self, rate, channels, parameters):
         self.rate = rate
         self.fs = F(rate)
         self.channels = channels
@@ -305,8 +305,7 @@ class Chain:
         self.dc_high_pass = SecondOrder(channels, fixed_high_pass(self.fs))
         self.ultrasonic_low_pass = SecondOrder(channels, fixed_low_pass(self.fs))
 
-        choice = preparation_choice(rate, self.p["ultraXButton"] != ZERO, self.p["boostKnob"])
-        order, k = choice
+        order, k = preparation_choice(rate, self.p["ultraXButton"] != ZERO, self.p["boostKnob"])
         if order != 0 and self.p["ultraXButton"] == ZERO:
             raise ValueError("the model has no oversampler")
         self.current = self.next = k
@@ -414,7 +413,7 @@ def run_case(case):
     rate, channels, block_size = case["rate"], case["channels"], case["blockSize"]
     length = case["length"]
     parameters = dict(DEFAULTS, **case["parameters"])
-    chain = Chain(rate, channels, block_size, parameters)
+    chain = Chain(rate, channels, parameters)
     changes = {c["block"]: c["parameters"] for c in case["changes"]}
     x = test_signal(length, channels, rate)
     y = np.zeros_like(x)
