@@ -149,7 +149,6 @@ juce::AudioBuffer<float> runCase(const ChainCase& c, const juce::AudioBuffer<flo
     }
     return output;
 }
-
 } // namespace
 
 TEST(ProcessorEndToEnd, AgreesWithTheIndependentModelOfTheChain)
