@@ -97,12 +97,6 @@ bool builtWithShippedModels()
     return std::search(begin, end, needle, needle + 1024) != end;
 }
 
-// The trained models' level change from Boost 0 to Boost 4 for the demo signal's level,
-// as tools/training/effect.py calibrates them: about the makeup steps' 7.71 dB. After the
-// makeup (-11.1136 dB against -3.407 dB) the two positions sit at about the same level.
-constexpr double modelsLevelChangeDecibels = 7.71;
-constexpr double makeupStepDecibels = -11.1136 - -3.407;
-
 std::map<std::string, Render>& renders()
 {
     static std::map<std::string, Render> all = []
@@ -157,7 +151,7 @@ TEST(ProcessorHostAudio, BothFormatsGiveTheSameAudio)
     }
 }
 
-TEST(ProcessorHostAudio, BoostFourDiffersFromBoostZeroByTheModelsLevelChange)
+TEST(ProcessorHostAudio, BoostFourSitsAtTheLevelOfBoostZeroButSoundsDifferent)
 {
     if (!builtWithShippedModels())
         GTEST_SKIP() << "the plug-in was built with other model files than resources/models";
@@ -171,7 +165,9 @@ TEST(ProcessorHostAudio, BoostFourDiffersFromBoostZeroByTheModelsLevelChange)
         // From 1 s on: past the 0.5 s gain ramps and the network fade.
         const int from = (int)rate;
         const double change = levelDecibels(four.audio, from) - levelDecibels(zero.audio, from);
-        EXPECT_NEAR(change, modelsLevelChangeDecibels + makeupStepDecibels, 2.0);
+        // tools/training/effect.py calibrates the trained models' level steps to the makeup steps,
+        // so after the makeup the two positions sit at about the same level.
+        EXPECT_NEAR(change, 0.0, 2.0);
 
         // Not the same sound at another level: the two networks differ in drive and tone.
         juce::AudioBuffer<float> difference;

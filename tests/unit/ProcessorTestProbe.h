@@ -42,6 +42,25 @@ struct ProcessorTestProbe
     /** The swap step of the fade, alone: the chosen pair becomes current. */
     void swap() { p.swapInChosenNetworks(); }
 
+    /** Puts a network in place of model file k on both channels, as if the processor had loaded it. */
+    void setNetworks(int k, const RT_LSTM& network)
+    {
+        p.modelsLeft[(size_t)k] = network;
+        p.modelsRight[(size_t)k] = network;
+    }
+
+    /** Every one of the 50 networks replaced by an empty one, which returns its input. */
+    void emptyAllNetworks()
+    {
+        const RT_LSTM empty;
+        for (int k = 0; k < ZiruzozodAudioProcessor::numModels; ++k)
+            setNetworks(k, empty);
+    }
+
+    /** Copies of the networks of model file k, state included. */
+    RT_LSTM networkLeft(int k) const { return p.modelsLeft[(size_t)k]; }
+    RT_LSTM networkRight(int k) const { return p.modelsRight[(size_t)k]; }
+
     const juce::Array<float>& preHighPassLeft() const { return p.preHighPassLeft.coefficients->coefficients; }
     const juce::Array<float>& preHighPassRight() const
     {
