@@ -83,7 +83,7 @@ juce::File ProcessorPresetManager::askForFileToSave()
     if (!file.getFileName().endsWithIgnoreCase(fileExtension))
         file = file.getSiblingFile(file.getFileName() + fileExtension);
 
-    if (file.exists() && !fileChooser->confirmOverwrite(file))
+    if (file.isDirectory() || (file.exists() && !fileChooser->confirmOverwrite(file)))
         return {};
 
     return file;

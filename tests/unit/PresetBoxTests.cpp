@@ -366,7 +366,6 @@ TEST_F(PresetBoxTest, ASavedPresetHoldsAValueNotYetInTheTreeAndNoMark)
 {
     makeEntries({"Crunch.rcp"});
     makeBox();
-    select("Crunch");
 
     // As host automation does: the parameter moves, the tree hears of it at the next flush.
     const auto automate = [this](float value)
@@ -374,18 +373,40 @@ TEST_F(PresetBoxTest, ASavedPresetHoldsAValueNotYetInTheTreeAndNoMark)
         auto* dryMix = processor->apvts->getParameter(ParameterIds::dryMix);
         dryMix->setValueNotifyingHost(dryMix->convertTo0to1(value));
     };
-    automate(42.0f);
-    const auto file = presetFolder().getChildFile("Crunch.rcp");
-    chooser->answer = file;
-    box->savePreset();
+    // Moves the parameter once the save has cleared the mark, just before it takes the state.
+    struct AutomationDuringSave : juce::ValueTree::Listener
+    {
+        void valueTreePropertyChanged(juce::ValueTree& tree, const juce::Identifier& property) override
+        {
+            if (move && property.toString() == "Preset_Has_Been_Modified" && !(bool)tree[property])
+                std::exchange(move, nullptr)();
+        }
+        std::function<void()> move;
+    } duringSave;
+    state().addListener(&duringSave);
 
-    const auto saved = decode(bytesOf(file));
-    EXPECT_EQ(saved["Preset_Has_Been_Modified"], juce::var(false));
-    EXPECT_DOUBLE_EQ((double)saved.getChildWithProperty("id", ParameterIds::dryMix)["value"], 42.0);
-    EXPECT_EQ(modifiedFlag(), juce::var(false));
-    select("Crunch");
-    box->refreshMenu();
-    EXPECT_EQ(box->getText(), "Crunch");
+    const auto file = presetFolder().getChildFile("Crunch.rcp");
+    for (const bool whileSaving : {false, true})
+    {
+        SCOPED_TRACE(whileSaving ? "automation while the state is taken" : "automation before the save");
+        select("Crunch");
+        changeParameterInTree(ParameterIds::drive, whileSaving ? 0.5 : 0.4); // marked, so the save clears it
+        const float value = whileSaving ? 43.0f : 42.0f;
+        if (whileSaving)
+            duringSave.move = [&] { automate(value); };
+        else
+            automate(value);
+        chooser->answer = file;
+        box->savePreset();
+
+        const auto saved = decode(bytesOf(file));
+        EXPECT_EQ(saved["Preset_Has_Been_Modified"], juce::var(false));
+        EXPECT_DOUBLE_EQ((double)saved.getChildWithProperty("id", ParameterIds::dryMix)["value"], value);
+        EXPECT_EQ(modifiedFlag(), juce::var(false));
+        box->refreshMenu();
+        EXPECT_EQ(box->getText(), "Crunch");
+    }
+    state().removeListener(&duringSave);
 
     // A save that fails keeps the mark of the change it could not store.
     automate(30.0f);
@@ -397,8 +418,8 @@ TEST_F(PresetBoxTest, ASavedPresetHoldsAValueNotYetInTheTreeAndNoMark)
 
 TEST_F(PresetBoxTest, ATypedNameGetsTheExtensionAndTheOverwriteQuestionIsAboutIt)
 {
-    makeEntries({"Old.rcp"});
-    const auto oldBytes = bytesOf(presetFolder().getChildFile("Old.rcp"));
+    makeEntries({"Old.rcp", "Bank.rcp/"});
+    const auto old = presetFolder().getChildFile("Old.rcp");
     makeBox();
 
     const struct
@@ -408,10 +429,9 @@ TEST_F(PresetBoxTest, ATypedNameGetsTheExtensionAndTheOverwriteQuestionIsAboutIt
         const char* written; // nullptr: nothing written
         const char* asked;   // nullptr: no question
     } cases[] = {
-        {"My Tone", true, "My Tone.rcp", nullptr},
-        {"Loud.RCP", true, "Loud.RCP", nullptr},
-        {"Old", false, nullptr, "Old.rcp"},
-        {"Old", true, "Old.rcp", "Old.rcp"},
+        {"My Tone", true, "My Tone.rcp", nullptr}, {"Loud.RCP", true, "Loud.RCP", nullptr},
+        {"Old", false, nullptr, "Old.rcp"},        {"Old", true, "Old.rcp", "Old.rcp"},
+        {"Bank", true, nullptr, nullptr},
     };
     double dryMix = 40.0;
     for (const auto& c : cases)
@@ -421,6 +441,7 @@ TEST_F(PresetBoxTest, ATypedNameGetsTheExtensionAndTheOverwriteQuestionIsAboutIt
         chooser->overwriteAnswer = c.overwrite;
         chooser->answer = presetFolder().getChildFile(c.typed);
         changeParameterInTree(ParameterIds::dryMix, ++dryMix);
+        const auto oldBytes = bytesOf(old);
         box->savePreset();
 
         if (c.asked != nullptr)
@@ -431,7 +452,7 @@ TEST_F(PresetBoxTest, ATypedNameGetsTheExtensionAndTheOverwriteQuestionIsAboutIt
 
         if (c.written == nullptr)
         {
-            EXPECT_EQ(bytesOf(presetFolder().getChildFile("Old.rcp")), oldBytes);
+            EXPECT_EQ(bytesOf(old), oldBytes);
             EXPECT_EQ(modifiedFlag(), juce::var(true));
             continue;
         }
