@@ -187,8 +187,8 @@ TEST_F(EditorLayout, BackgroundShowsOnlyThePictureAbove2548By1476)
 
 TEST_F(EditorLayout, TheReadmePictureIsWhatTheEditorDrawsWhenItFirstOpens)
 {
-    // docs/editor.png is drawn by scripts/screenshot.sh; after a change of the artwork or the
-    // layout, draw it again.
+    // docs/editor.png is build/screenshots/editor-896x525.png as scripts/screenshot.sh draws it;
+    // after a change of the artwork or the layout, draw and copy it again.
     const auto readmePicture =
         juce::ImageFileFormat::loadFrom(juce::File(BRIMWELL_SOURCE_DIR).getChildFile("docs/editor.png"));
     ASSERT_TRUE(readmePicture.isValid());
