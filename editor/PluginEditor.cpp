@@ -5,10 +5,28 @@
 
 #include <BinaryData.h>
 
+#include <charconv>
+#include <cmath>
+
 namespace
 {
 constexpr double defaultSizeRatio = 0.35;
 const char* const sizeRatioKey = "sizeRatio";
+constexpr int minimumWidth = 640, minimumHeight = 375;
+
+// The settings file may hold anything: what is not a finite number gives the default, a number
+// beyond the size limits the nearest limit, so the window always opens usable.
+double sizeRatioFrom(const juce::String& stored)
+{
+    const auto text = stored.trim().toStdString();
+    const auto* end = text.data() + text.size();
+    double ratio = 0.0;
+    const auto [parsedTo, error] = std::from_chars(text.data(), end, ratio);
+    if (text.empty() || error != std::errc() || parsedTo != end || !std::isfinite(ratio))
+        return defaultSizeRatio;
+
+    return juce::jlimit((double)minimumWidth / (double)CanvasLayout::width, 1.0, ratio);
+}
 
 juce::Image picture(const char* data, int size)
 {
@@ -114,15 +132,14 @@ ZiruzozodAudioProcessorEditor::ZiruzozodAudioProcessorEditor(
     if (auto* sizeRules = getConstrainer())
     {
         sizeRules->setFixedAspectRatio((double)CanvasLayout::width / (double)CanvasLayout::height);
-        sizeRules->setSizeLimits(640, 375, CanvasLayout::width, CanvasLayout::height);
+        sizeRules->setSizeLimits(minimumWidth, minimumHeight, CanvasLayout::width, CanvasLayout::height);
     }
 
     auto* settings = sizeSettings();
     const double ratio =
-        settings != nullptr ? settings->getDoubleValue(sizeRatioKey, defaultSizeRatio) : defaultSizeRatio;
+        sizeRatioFrom(settings != nullptr ? settings->getValue(sizeRatioKey) : juce::String());
 
     setResizable(true, true);
-    // Not clamped: the limits apply only to resizing by the user or the host.
     setSize((int)(ratio * CanvasLayout::width), (int)(ratio * CanvasLayout::height));
 }
 

@@ -13,6 +13,16 @@ juce::String canonicalPath(const juce::File& folder)
     return error ? folder.getFullPathName() : juce::String(path.string());
 }
 
+// Earlier saves wrote through the framework's temporary file, ".<name>_temp<hex>.rcp"; a save
+// cut short left it behind. Today's temporary files do not end in the extension.
+bool isLeftoverOfInterruptedSave(const juce::File& file)
+{
+    const auto name = file.getFileNameWithoutExtension();
+    const auto hex = name.fromLastOccurrenceOf("_temp", false, false);
+    return name.startsWithChar('.') && name.contains("_temp") && hex.isNotEmpty() &&
+           hex.containsOnly("0123456789abcdef");
+}
+
 void sortIgnoringCase(juce::Array<juce::File>& files)
 {
     std::stable_sort(files.begin(), files.end(),
@@ -40,16 +50,35 @@ PresetBox::~PresetBox()
 }
 
 //==============================================================================
-void PresetBox::refreshMenu()
+void PresetBox::refreshMenu(const juce::File& currentPresetFile)
 {
     manager.presetFiles.clearQuick();
-    clear(juce::sendNotificationAsync);
+    // Without a notification: a queued one would load whatever item the refresh selects.
+    clear(juce::dontSendNotification);
     populateMenu(*getRootMenu(), presetFolder);
     nextItemId = 1;
 
-    setText(currentPresetValue.toString(), juce::dontSendNotification);
+    if (currentPresetFile != juce::File())
+        showFile(currentPresetFile);
+    else
+        setText(currentPresetValue.toString(), juce::dontSendNotification);
+
     if ((bool)presetModifiedValue.getValue())
         setText(getItemText(getSelectedItemIndex()) + "*", juce::dontSendNotification);
+}
+
+void PresetBox::showFile(const juce::File& file)
+{
+    const auto index = manager.presetFiles.indexOf(file);
+    if (index >= 0)
+        return setSelectedId(getItemId(index), juce::dontSendNotification);
+
+    // The framework's setText would select the first item of that name, a different file, which
+    // a click on it then could not load.
+    setSelectedId(0, juce::dontSendNotification);
+    for (auto* child : getChildren())
+        if (auto* shownText = dynamic_cast<juce::Label*>(child))
+            shownText->setText(file.getFileNameWithoutExtension(), juce::dontSendNotification);
 }
 
 void PresetBox::populateMenu(juce::PopupMenu& menu, const juce::File& folder)
@@ -66,7 +95,10 @@ void PresetBox::addFolder(juce::PopupMenu& menu, const juce::File& folder, juce:
     {
         const auto& file = entry.getFile();
         if (file.getFileName().endsWithIgnoreCase(fileExtension))
-            presets.add(file);
+        {
+            if (!isLeftoverOfInterruptedSave(file))
+                presets.add(file);
+        }
         else if (entry.isDirectory())
             subFolders.add(file);
     }
@@ -127,8 +159,21 @@ void PresetBox::loadSelectedPreset()
 
 void PresetBox::savePreset()
 {
-    if (manager.savePresetInternal({}, this))
-        refreshMenu();
+    const auto file = manager.askForFileToSave();
+    if (file == juce::File())
+        return;
+
+    // Parameter values not yet in the tree go there now and mark the preset like any change, so
+    // that a failed save keeps the mark. One still arriving while the state is taken goes into
+    // the file, so it marks nothing.
+    manager.valueTreeState.copyState();
+    bool saved = false;
+    {
+        const juce::ScopedValueSetter<bool> saving(isLoadingPreset, true);
+        saved = manager.savePresetInternal(file, this);
+    }
+    if (saved)
+        refreshMenu(file);
 }
 
 void PresetBox::deletePreset()
@@ -174,6 +219,10 @@ void PresetBox::valueTreePropertyChanged(juce::ValueTree&, const juce::Identifie
 
 void PresetBox::valueTreeRedirected(juce::ValueTree&)
 {
-    // A host restore replaces the tree; the mark and the name must follow the new one.
-    updateValueRefs();
+    // A host restore replaces the tree; the mark and the name must follow the new one. The values
+    // are read on the message thread, so they are rebound there too.
+    if (juce::MessageManager::existsAndIsCurrentThread())
+        updateValueRefs();
+    else
+        rebinder.triggerAsyncUpdate();
 }

@@ -15,8 +15,10 @@ class PresetBox : public juce::ComboBox, private juce::ValueTree::Listener
     explicit PresetBox(ProcessorPresetManager& manager);
     ~PresetBox() override;
 
-    /** Rebuilds the menu from the preset folder and shows the current preset's name. */
-    void refreshMenu();
+    /** Rebuilds the menu from the preset folder and shows the current preset's name, with "*"
+        when it is marked modified. Given the current preset's file, selects that file's item, or
+        none when it is not listed, rather than the first item that carries the name. */
+    void refreshMenu(const juce::File& currentPresetFile = {});
 
     /** Adds the presets found under the folder to the menu and to the manager's file list. */
     void populateMenu(juce::PopupMenu& menu, const juce::File& folder);
@@ -43,10 +45,23 @@ class PresetBox : public juce::ComboBox, private juce::ValueTree::Listener
   private:
     void loadSelectedPreset();
     void addFolder(juce::PopupMenu& menu, const juce::File& folder, juce::StringArray& foldersOnPath);
+    void showFile(const juce::File& file);
 
     void valueTreePropertyChanged(juce::ValueTree&, const juce::Identifier& property) override;
     void valueTreeRedirected(juce::ValueTree&) override;
 
+    /** Rebinds the values on the message thread after a restore made on another thread. */
+    class Rebinder : public juce::AsyncUpdater
+    {
+      public:
+        explicit Rebinder(PresetBox& boxToRebind) : box(boxToRebind) {}
+        void handleAsyncUpdate() override { box.updateValueRefs(); }
+
+      private:
+        PresetBox& box;
+    };
+
+    /** True while the box loads or saves a preset: the changes that brings mark nothing. */
     bool isLoadingPreset = false;
     int nextItemId = 1;
     const juce::File presetFolder;
@@ -57,5 +72,7 @@ class PresetBox : public juce::ComboBox, private juce::ValueTree::Listener
     juce::Value currentPresetValue;
 
   private:
+    Rebinder rebinder{*this};
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(PresetBox)
 };

@@ -2,6 +2,12 @@
 
 namespace
 {
+// Hidden, and not ending in the preset extension, so that a save cut short leaves nothing listed.
+juce::File temporaryFileFor(const juce::File& preset)
+{
+    return preset.getParentDirectory().getNonexistentChildFile("." + preset.getFileName(), ".saving", false);
+}
+
 // The bytes go to a file beside the target that then replaces it, so a failed or partial
 // write leaves the old preset whole.
 bool replaceFileWith(const juce::File& target, const juce::MemoryBlock& bytes)
@@ -9,7 +15,7 @@ bool replaceFileWith(const juce::File& target, const juce::MemoryBlock& bytes)
     if (bytes.isEmpty())
         return false;
 
-    juce::TemporaryFile temporary(target, juce::TemporaryFile::useHiddenFile);
+    juce::TemporaryFile temporary(target, temporaryFileFor(target));
     {
         juce::FileOutputStream stream(temporary.getFile(), 16384);
         if (!stream.openedOk() || !stream.write(bytes.getData(), bytes.getSize()))
@@ -43,9 +49,7 @@ ProcessorPresetManager::ProcessorPresetManager(juce::AudioProcessor& processorTo
 bool ProcessorPresetManager::savePresetInternal(juce::File file, juce::ValueTree::Listener* listenerToExclude)
 {
     if (file == juce::File())
-        file = fileChooser->chooseFileToSave(
-            "Choose output file location...",
-            presetFolder.getNonexistentChildFile("New Preset", fileExtension, true), "*" + fileExtension);
+        file = askForFileToSave();
 
     if (file == juce::File() || file.isDirectory())
         return false;
@@ -65,6 +69,24 @@ bool ProcessorPresetManager::savePresetInternal(juce::File file, juce::ValueTree
     // The state must not name a preset that was never written.
     setPresetProperties(previousName, previousModified, listenerToExclude);
     return false;
+}
+
+juce::File ProcessorPresetManager::askForFileToSave()
+{
+    auto file = fileChooser->chooseFileToSave(
+        "Choose output file location...",
+        presetFolder.getNonexistentChildFile("New Preset", fileExtension, true), "*" + fileExtension);
+    if (file == juce::File())
+        return {};
+
+    // Linux dialogs keep a typed name as it is; without the extension the preset would never be listed.
+    if (!file.getFileName().endsWithIgnoreCase(fileExtension))
+        file = file.getSiblingFile(file.getFileName() + fileExtension);
+
+    if (file.isDirectory() || (file.exists() && !fileChooser->confirmOverwrite(file)))
+        return {};
+
+    return file;
 }
 
 void ProcessorPresetManager::setPresetProperties(const juce::var& name, const juce::var& modified,

@@ -19,6 +19,10 @@ class ProcessorPresetManager
         Returns false, with the state as it was, when cancelled or when the file could not be written. */
     bool savePresetInternal(juce::File file, juce::ValueTree::Listener* listenerToExclude);
 
+    /** Asks the user for the file of a new preset, with the extension added to a name typed without
+        it; returns an empty file when cancelled or when the user keeps an existing file. */
+    juce::File askForFileToSave();
+
     juce::AudioProcessor& processor;
     juce::AudioProcessorValueTreeState& valueTreeState;
 

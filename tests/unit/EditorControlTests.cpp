@@ -88,16 +88,21 @@ TEST_F(EditorControls, KnobsShowTheFrameOfTheirValueTakenUpToTheNextWholeFrame)
 TEST_F(EditorControls, EveryKnobFrameIsItsOwnPosition)
 {
     // The tests above tell frames apart by their pixels, and the sweep must read on screen.
-    const std::pair<juce::Image, int> strips[] = {
-        {picture(BinaryData::knob_drive_png, BinaryData::knob_drive_pngSize), 64},
-        {picture(BinaryData::knob_boost_png, BinaryData::knob_boost_pngSize), 5},
-        {picture(BinaryData::knob_lowpass_png, BinaryData::knob_lowpass_pngSize), 64},
-        {picture(BinaryData::meter_png, BinaryData::meter_pngSize), 60},
+    // The meter never shows its frame 0, which is as dark as frame 1.
+    const struct
+    {
+        juce::Image strip;
+        int frames, firstShown;
+    } strips[] = {
+        {picture(BinaryData::knob_drive_png, BinaryData::knob_drive_pngSize), 64, 0},
+        {picture(BinaryData::knob_boost_png, BinaryData::knob_boost_pngSize), 5, 0},
+        {picture(BinaryData::knob_lowpass_png, BinaryData::knob_lowpass_pngSize), 64, 0},
+        {picture(BinaryData::meter_png, BinaryData::meter_pngSize), 60, 1},
     };
-    for (const auto& [strip, frames] : strips)
+    for (const auto& [strip, frames, firstShown] : strips)
     {
         const int h = strip.getHeight() / frames;
-        for (int k = 1; k < frames; ++k)
+        for (int k = firstShown + 1; k < frames; ++k)
             EXPECT_FALSE(samePixels(strip.getClippedImage({0, (k - 1) * h, strip.getWidth(), h}),
                                     strip.getClippedImage({0, k * h, strip.getWidth(), h})))
                 << "frames " << k - 1 << " and " << k << " of a " << frames << "-frame strip";
@@ -124,6 +129,35 @@ TEST_F(EditorControls, MetersShowTheFrameAboveTheirLevel)
         EXPECT_EQ(frameShown(*controls()[leftMeter], strip, 60), frame);
         EXPECT_EQ(frameShown(*controls()[rightMeter], strip, 60), 16);
     }
+}
+
+TEST_F(EditorControls, AtSilenceBothMetersLightNoSegment)
+{
+    // A lit segment is bright; an unlit one, under the glass, stays dark.
+    const auto litPixels = [this](Child meter)
+    {
+        auto& component = *controls()[meter];
+        const auto snapshot = component.createComponentSnapshot(component.getLocalBounds(), true, 1.0f);
+        const juce::Image::BitmapData pixels(snapshot, juce::Image::BitmapData::readOnly);
+        int lit = 0;
+        for (int y = 0; y < snapshot.getHeight(); ++y)
+            for (int x = 0; x < snapshot.getWidth(); ++x)
+            {
+                const auto colour = pixels.getPixelColour(x, y);
+                lit += colour.getFloatAlpha() * colour.getBrightness() > 0.35f ? 1 : 0;
+            }
+        return lit;
+    };
+
+    openEditor();
+    EXPECT_EQ(litPixels(leftMeter), 0);
+    EXPECT_EQ(litPixels(rightMeter), 0);
+
+    // The smallest level that leaves the silent frame lights something.
+    processor->outputLevelLeft = 1.0f / 60.0f;
+    processor->outputLevelRight = 1.0f;
+    EXPECT_GT(litPixels(leftMeter), 0);
+    EXPECT_GT(litPixels(rightMeter), litPixels(leftMeter));
 }
 
 TEST_F(EditorControls, ControlsWithoutAPictureDrawNothing)

@@ -107,35 +107,41 @@ TEST_F(EditorLayout, EveryControlKeepsItsCanvasRectangleUnderAUniformScale)
 
 TEST_F(EditorLayout, ResizingRemembersTheWidthOverTheCanvasWidth)
 {
-    auto& editor = openEditor();
     for (const auto& [width, ratio] : {std::pair{640, 0.25}, {1280, 0.5}, {896, (double)(896.0f / 2560.0f)}})
     {
-        editor.setSize(width, width * 1500 / 2560);
+        openEditor().setSize(width, width * 1500 / 2560);
         closeEditor();
         EXPECT_EQ(openSettings(settingsOptions())->getDoubleValue("sizeRatio"), ratio) << width;
-        openEditor();
     }
 }
 
-TEST_F(EditorLayout, OpensAtTheRememberedSizeUnclamped)
+TEST_F(EditorLayout, OpensAtTheRememberedSizeAndABadOneGivesAUsableWindow)
 {
+    // Both products truncated. Not a finite number: the default size; a number beyond the size
+    // limits: the nearest limit. What the layout stores then is the size it opened at.
     const struct
     {
-        double ratio;
+        const char* stored;
         int width, height;
-    } cases[] = {{0.5, 1280, 750}, {1.0, 2560, 1500}, {0.25, 640, 375}, {0.333, 852, 499}, {0.2, 512, 300}};
+    } cases[] = {{"0.5", 1280, 750}, {"1", 2560, 1500},  {"0.25", 640, 375}, {"0.333", 852, 499},
+                 {"abc", 896, 525},  {"nan", 896, 525},  {"-inf", 896, 525}, {"", 896, 525},
+                 {"0", 640, 375},    {"-1", 640, 375},   {"1e-9", 640, 375}, {"0.2", 640, 375},
+                 {"5", 2560, 1500},  {"1.5", 2560, 1500}};
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(c.ratio);
+        SCOPED_TRACE(c.stored);
         {
             auto settings = openSettings(settingsOptions());
-            settings->setValue("sizeRatio", c.ratio);
+            settings->setValue("sizeRatio", c.stored);
             ASSERT_TRUE(settings->save());
         }
         auto& editor = openEditor();
         EXPECT_EQ(editor.getWidth(), c.width);
         EXPECT_EQ(editor.getHeight(), c.height);
         closeEditor();
+
+        const auto stored = openSettings(settingsOptions())->getValue("sizeRatio");
+        EXPECT_NEAR(stored.getDoubleValue(), (double)c.width / 2560.0, 1e-6) << stored;
         settingsFile().deleteFile();
     }
 }
@@ -177,6 +183,20 @@ TEST_F(EditorLayout, BackgroundShowsOnlyThePictureAbove2548By1476)
     const auto background = picture(BinaryData::background_png, BinaryData::background_pngSize);
     const auto snapshot = editor.createComponentSnapshot({100, 1300, 400, 100}, true, 1.0f);
     EXPECT_TRUE(samePixels(snapshot, background.getClippedImage({100, 1300, 400, 100})));
+}
+
+TEST_F(EditorLayout, TheReadmePictureIsWhatTheEditorDrawsWhenItFirstOpens)
+{
+    // docs/editor.png is build/screenshots/editor-896x525.png as scripts/screenshot.sh draws it;
+    // after a change of the artwork or the layout, draw and copy it again.
+    const auto readmePicture =
+        juce::ImageFileFormat::loadFrom(juce::File(BRIMWELL_SOURCE_DIR).getChildFile("docs/editor.png"));
+    ASSERT_TRUE(readmePicture.isValid());
+
+    auto& editor = openEditor();
+    ASSERT_EQ(editor.getLocalBounds(), juce::Rectangle<int>(896, 525));
+    // The file stores colours unpremultiplied: the edge pixels that are not opaque may round by one.
+    EXPECT_TRUE(samePixels(editor.createComponentSnapshot(editor.getLocalBounds()), readmePicture, 1));
 }
 
 #if JUCE_LINUX

@@ -49,17 +49,23 @@ class EditorFixture : public ::testing::Test
     std::unique_ptr<ZiruzozodAudioProcessorEditor> openedEditor;
 };
 
-/** Pixel-for-pixel comparison of two images of the same size. */
-inline bool samePixels(const juce::Image& a, const juce::Image& b)
+/** Pixel-for-pixel comparison of two images of the same size, each channel within the tolerance. */
+inline bool samePixels(const juce::Image& a, const juce::Image& b, int tolerance = 0)
 {
     if (a.getBounds() != b.getBounds())
         return false;
     const juce::Image::BitmapData pa(a, juce::Image::BitmapData::readOnly);
     const juce::Image::BitmapData pb(b, juce::Image::BitmapData::readOnly);
+    const auto near = [tolerance](juce::uint8 u, juce::uint8 v)
+    { return std::abs((int)u - (int)v) <= tolerance; };
     for (int y = 0; y < a.getHeight(); ++y)
         for (int x = 0; x < a.getWidth(); ++x)
-            if (pa.getPixelColour(x, y) != pb.getPixelColour(x, y))
+        {
+            const auto ca = pa.getPixelColour(x, y), cb = pb.getPixelColour(x, y);
+            if (!near(ca.getAlpha(), cb.getAlpha()) || !near(ca.getRed(), cb.getRed()) ||
+                !near(ca.getGreen(), cb.getGreen()) || !near(ca.getBlue(), cb.getBlue()))
                 return false;
+        }
     return true;
 }
 

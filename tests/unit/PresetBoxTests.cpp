@@ -2,6 +2,8 @@
 #include "presets/PresetBox.h"
 #include "processor/ParameterIds.h"
 
+#include <thread>
+
 namespace
 {
 /** The menu as text: items as name#id, sub-menus as title[...], disabled sub-menus as title![...]. */
@@ -98,6 +100,10 @@ TEST_F(PresetBoxTest, TheMenuListsSubFoldersFirstThenThePresetsSorted)
         {{"Empty/", "p.rcp", "notes.txt", "Deep/Er/q.rcp"},
          "Deep[Er[q#1]] Empty![] p#2",
          {"Deep/Er/q.rcp", "p.rcp"}},
+        // A hidden preset is listed; what a save cut short left behind is not.
+        {{".Dark.rcp", ".Crunch_temp5f3a9c01.rcp", ".a_temp7.rcp", ".Crunch.rcp.saving", "a.rcp"},
+         ".Dark#1 a#2",
+         {".Dark.rcp", "a.rcp"}},
         {{}, "", {}},
     };
 
@@ -312,10 +318,194 @@ TEST_F(PresetBoxTest, SaveListsAndSelectsTheNewPresetAndACancelChangesNothing)
     EXPECT_EQ(box->getText(), "Fresh");
     EXPECT_EQ(box->getSelectedItemIndex(), 1);
 
-    deliverMessages(); // the refresh reloads the saved preset once
+    deliverMessages(); // nothing is loaded after the save
     EXPECT_EQ(presetName(), "Fresh");
     EXPECT_EQ(modifiedFlag(), juce::var(false));
     EXPECT_FLOAT_EQ(parameter(ParameterIds::dryMix), 42.0f);
+}
+
+TEST_F(PresetBoxTest, ASaveSelectsTheFileJustWrittenAndLoadsNoNamesake)
+{
+    // Sub-folders come first, so Bank/Crunch is the first item named "Crunch".
+    writeFile(presetFolder().getChildFile("Bank/Crunch.rcp"),
+              presetBytes("Crunch", {{ParameterIds::dryMix, 10.0}}));
+    const auto elsewhere = home.path().getChildFile("Elsewhere");
+    elsewhere.createDirectory();
+    makeBox();
+
+    const struct
+    {
+        const char* what;
+        juce::File target;
+        int selectedIndex;
+    } cases[] = {{"top level", presetFolder().getChildFile("Crunch.rcp"), 1},
+                 {"outside the menu", elsewhere.getChildFile("Crunch.rcp"), -1}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        changeParameterInTree(ParameterIds::dryMix, 42.0);
+        chooser->answer = c.target;
+        box->savePreset();
+        deliverMessages();
+
+        EXPECT_FLOAT_EQ(parameter(ParameterIds::dryMix), 42.0f);
+        EXPECT_DOUBLE_EQ(
+            (double)decode(bytesOf(c.target)).getChildWithProperty("id", ParameterIds::dryMix)["value"],
+            42.0);
+        EXPECT_EQ(box->getSelectedItemIndex(), c.selectedIndex);
+        EXPECT_EQ(box->getText(), "Crunch");
+        EXPECT_EQ(presetName(), "Crunch");
+    }
+
+    // Nothing selected, so choosing the namesake loads it.
+    box->setSelectedId(box->getItemId(0), juce::sendNotificationSync);
+    EXPECT_FLOAT_EQ(parameter(ParameterIds::dryMix), 10.0f);
+}
+
+TEST_F(PresetBoxTest, ASavedPresetHoldsAValueNotYetInTheTreeAndNoMark)
+{
+    makeEntries({"Crunch.rcp"});
+    makeBox();
+
+    // As host automation does: the parameter moves, the tree hears of it at the next flush.
+    const auto automate = [this](float value)
+    {
+        auto* dryMix = processor->apvts->getParameter(ParameterIds::dryMix);
+        dryMix->setValueNotifyingHost(dryMix->convertTo0to1(value));
+    };
+    // Moves the parameter once the save has cleared the mark, just before it takes the state.
+    struct AutomationDuringSave : juce::ValueTree::Listener
+    {
+        void valueTreePropertyChanged(juce::ValueTree& tree, const juce::Identifier& property) override
+        {
+            if (move && property.toString() == "Preset_Has_Been_Modified" && !(bool)tree[property])
+                std::exchange(move, nullptr)();
+        }
+        std::function<void()> move;
+    } duringSave;
+    state().addListener(&duringSave);
+
+    const auto file = presetFolder().getChildFile("Crunch.rcp");
+    for (const bool whileSaving : {false, true})
+    {
+        SCOPED_TRACE(whileSaving ? "automation while the state is taken" : "automation before the save");
+        select("Crunch");
+        changeParameterInTree(ParameterIds::drive, whileSaving ? 0.5 : 0.4); // marked, so the save clears it
+        const float value = whileSaving ? 43.0f : 42.0f;
+        if (whileSaving)
+            duringSave.move = [&] { automate(value); };
+        else
+            automate(value);
+        chooser->answer = file;
+        box->savePreset();
+
+        const auto saved = decode(bytesOf(file));
+        EXPECT_EQ(saved["Preset_Has_Been_Modified"], juce::var(false));
+        EXPECT_DOUBLE_EQ((double)saved.getChildWithProperty("id", ParameterIds::dryMix)["value"], value);
+        EXPECT_EQ(modifiedFlag(), juce::var(false));
+        box->refreshMenu();
+        EXPECT_EQ(box->getText(), "Crunch");
+    }
+    state().removeListener(&duringSave);
+
+    // A save that fails keeps the mark of the change it could not store.
+    automate(30.0f);
+    chooser->answer = home.path().getChildFile("missing/Other.rcp");
+    box->savePreset();
+    EXPECT_EQ(presetName(), "Crunch");
+    EXPECT_EQ(modifiedFlag(), juce::var(true));
+}
+
+TEST_F(PresetBoxTest, ATypedNameGetsTheExtensionAndTheOverwriteQuestionIsAboutIt)
+{
+    makeEntries({"Old.rcp", "Bank.rcp/"});
+    const auto old = presetFolder().getChildFile("Old.rcp");
+    makeBox();
+
+    const struct
+    {
+        const char* typed;
+        bool overwrite;
+        const char* written; // nullptr: nothing written
+        const char* asked;   // nullptr: no question
+    } cases[] = {
+        {"My Tone", true, "My Tone.rcp", nullptr}, {"Loud.RCP", true, "Loud.RCP", nullptr},
+        {"Old", false, nullptr, "Old.rcp"},        {"Old", true, "Old.rcp", "Old.rcp"},
+        {"Bank", true, nullptr, nullptr},
+    };
+    double dryMix = 40.0;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(juce::String(c.typed) + (c.overwrite ? " replacing" : " keeping"));
+        chooser->overwriteQuestions.clear();
+        chooser->overwriteAnswer = c.overwrite;
+        chooser->answer = presetFolder().getChildFile(c.typed);
+        changeParameterInTree(ParameterIds::dryMix, ++dryMix);
+        const auto oldBytes = bytesOf(old);
+        box->savePreset();
+
+        if (c.asked != nullptr)
+            EXPECT_EQ(chooser->overwriteQuestions,
+                      juce::Array<juce::File>{presetFolder().getChildFile(c.asked)});
+        else
+            EXPECT_TRUE(chooser->overwriteQuestions.isEmpty());
+
+        if (c.written == nullptr)
+        {
+            EXPECT_EQ(bytesOf(old), oldBytes);
+            EXPECT_EQ(modifiedFlag(), juce::var(true));
+            continue;
+        }
+        const auto file = presetFolder().getChildFile(c.written);
+        EXPECT_EQ(bytesOf(file), stateBytes());
+        EXPECT_EQ(manager().presetFiles[box->getSelectedItemIndex()], file) << "listed and selected";
+        EXPECT_EQ(box->getText(), file.getFileNameWithoutExtension());
+    }
+    EXPECT_FALSE(presetFolder().getChildFile("My Tone").exists());
+}
+
+TEST_F(PresetBoxTest, ARestoreOnAnotherThreadRebindsTheValuesOnTheMessageThread)
+{
+    makeEntries({"a.rcp", "Host.rcp"});
+    makeBox();
+    select("a");
+
+    struct ThreadCheck : juce::Value::Listener
+    {
+        void valueChanged(juce::Value&) override
+        {
+            ++changes;
+            if (!juce::MessageManager::existsAndIsCurrentThread())
+                ++changesOffTheMessageThread;
+        }
+        std::atomic<int> changes{0}, changesOffTheMessageThread{0};
+    } check;
+    box->currentPresetValue.addListener(&check);
+    box->presetModifiedValue.addListener(&check);
+
+    auto restored = decode(presetBytes("Host"));
+    restored.setProperty("Preset_Has_Been_Modified", true, nullptr);
+    const auto bytes = encode(restored);
+    std::atomic<bool> done{false};
+    std::thread host(
+        [&]
+        {
+            processor->setStateInformation(bytes.getData(), (int)bytes.getSize());
+            done = true;
+        });
+    while (!done)
+        juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
+    host.join();
+    deliverMessages();
+
+    EXPECT_GT(check.changes.load(), 0);
+    EXPECT_EQ(check.changesOffTheMessageThread.load(), 0);
+    EXPECT_EQ(box->currentPresetValue.toString(), "Host");
+    EXPECT_EQ(box->presetModifiedValue.getValue(), juce::var(true));
+    box->refreshMenu();
+    EXPECT_EQ(box->getText(), "Host*");
+    box->currentPresetValue.removeListener(&check);
+    box->presetModifiedValue.removeListener(&check);
 }
 
 TEST_F(PresetBoxTest, AHostRestoreRebindsTheNameAndTheMark)

@@ -1,8 +1,10 @@
 #include "PresetTestSupport.h"
+#include "presets/PresetBox.h"
 #include "processor/ParameterIds.h"
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace
@@ -165,6 +167,39 @@ TEST_F(PresetManager, AFailedWriteKeepsTheOldPresetAndTheState)
     EXPECT_EQ(presetName(), "Old");
     EXPECT_EQ(modifiedFlag(), juce::var(true));
     EXPECT_EQ(fileNamesIn(presetFolder()), (juce::StringArray{"Default.rcp", "Old.rcp"}));
+}
+
+TEST_F(PresetManager, ASaveCutShortLeavesNothingThatIsListed)
+{
+    makeProcessor();
+    const auto file = writeFile(presetFolder().getChildFile("Crunch.rcp"), "old bytes");
+
+    // The child dies at its first write, as a crash would end a save: nothing is cleaned up.
+    const pid_t child = fork();
+    if (child == 0)
+    {
+        signal(SIGXFSZ, [](int) { _exit(77); });
+        rlimit none{};
+        getrlimit(RLIMIT_FSIZE, &none);
+        none.rlim_cur = 0;
+        setrlimit(RLIMIT_FSIZE, &none);
+        manager().savePresetInternal(file, nullptr);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 77) << "the save was not cut short";
+
+    const auto names = fileNamesIn(presetFolder());
+    ASSERT_EQ(names.size(), 3) << names.joinIntoString(", ");
+    for (const auto& name : names)
+        EXPECT_TRUE(name == "Crunch.rcp" || name == "Default.rcp" || !name.endsWithIgnoreCase(".rcp"))
+            << name;
+    EXPECT_EQ(file.loadFileAsString(), "old bytes");
+
+    PresetBox box(manager());
+    EXPECT_EQ(manager().presetFiles,
+              (juce::Array<juce::File>{file, presetFolder().getChildFile("Default.rcp")}));
 }
 
 TEST_F(PresetManager, AReadOnlyFolderKeepsItsPresetWhole)

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-/** Answers the preset dialogs with a file chosen by the test (an empty file cancels) and
-    remembers what it was asked. */
+/** Answers the preset dialogs with a file chosen by the test (an empty file cancels), and the
+    overwrite question as the test says, and remembers what it was asked. */
 class FakeFileChooser : public PresetFileChooser
 {
   public:
@@ -32,8 +32,16 @@ class FakeFileChooser : public PresetFileChooser
         return answer;
     }
 
+    bool confirmOverwrite(const juce::File& file) override
+    {
+        overwriteQuestions.add(file);
+        return overwriteAnswer;
+    }
+
     juce::File answer;
     std::vector<Question> questions;
+    bool overwriteAnswer = true;
+    juce::Array<juce::File> overwriteQuestions;
 };
 
 /** A processor made inside a temporary home, with its dialogs answered by a fake. */

@@ -226,13 +226,13 @@ void paintMeters(juce::Graphics& g, Engraver& e)
     e.textAt("L", {CanvasLayout::leftMeter.toFloat().getCentreX(), 778.0f}, 26.0f);
     e.textAt("R", {CanvasLayout::rightMeter.toFloat().getCentreX(), 778.0f}, 26.0f);
 
-    // A level L lights (60 L + 1) / 59 of the bar (the meter's frame rule), so the decibel
-    // marks sit where that fraction of the bar ends.
+    // A level L shows frame 60 L + 1 (the meter's frame rule), and frame n lights n - 1 of the
+    // bar's 58 steps, so the decibel marks sit where 60 L / 58 of the bar ends.
     const auto bar = meterBar.toFloat() + CanvasLayout::leftMeter.getPosition().toFloat();
     for (const int db : {0, -3, -6, -10, -20})
     {
         const float level = std::pow(10.0f, (float)db / 20.0f);
-        const float lit = juce::jmin(1.0f, (60.0f * level + 1.0f) / 59.0f);
+        const float lit = juce::jmin(1.0f, 60.0f * level / 58.0f);
         const float y = bar.getBottom() - lit * bar.getHeight();
         g.setColour(Palette::ink);
         g.drawLine(832.0f, y, 848.0f, y, 2.5f);

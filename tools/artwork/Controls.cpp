@@ -16,7 +16,7 @@ Colour segmentColour(int segment)
 }
 
 // One meter frame: a dark window whose segments light up from the bottom; the topmost
-// lit segment glows partly, so every frame differs from its neighbours.
+// lit segment glows partly, so every frame that lights anything differs from its neighbours.
 void paintMeterFrame(juce::Graphics& g, int width, int height, float litSegments)
 {
     const auto window = juce::Rectangle<float>((float)width, (float)height);
@@ -186,12 +186,15 @@ juce::Image paintMeterStrip()
     constexpr int frames = 60, width = 51, height = 403;
     juce::Image strip(juce::Image::ARGB, width, height * frames, true);
     juce::Graphics g(strip);
+    // The meter shows frame 1 at silence and never frame 0, so both are dark and frame n lights
+    // n - 1 of the 58 steps up to the full bar.
     for (int k = 0; k < frames; ++k)
     {
         juce::Graphics::ScopedSaveState state(g);
         g.setOrigin(0, k * height);
         g.reduceClipRegion(0, 0, width, height);
-        paintMeterFrame(g, width, height, (float)meterSegments * (float)k / (float)(frames - 1));
+        paintMeterFrame(g, width, height,
+                        (float)meterSegments * (float)juce::jmax(k - 1, 0) / (float)(frames - 2));
     }
     return strip;
 }

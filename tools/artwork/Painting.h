@@ -44,7 +44,7 @@ juce::Image paintBackground(juce::Typeface::Ptr engravingFont);
 /** A vertical film strip of a knob: frame k shows position k of frames. */
 juce::Image paintKnobStrip(KnobKind kind, int frameWidth, int frameHeight, int frames);
 
-/** The level meter's 60 frames of 51 x 403, emptiest at the top. */
+/** The level meter's 60 frames of 51 x 403: frames 0 and 1 dark, frame 59 at the bottom full. */
 juce::Image paintMeterStrip();
 
 /** A 60 x 120 push button: at rest on top, pressed below. */

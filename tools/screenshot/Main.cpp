@@ -2,9 +2,9 @@
 //
 //   brimwell_screenshot <output folder>
 //
-// Writes editor-896x525.png (the opening size) and editor-2560x1500.png (full size, with the
-// meters showing a level and the input-trim knob's value bubble up). Needs no display; the
-// size setting goes to a temporary folder.
+// Writes editor-896x525.png (the opening size, at silence: the README's docs/editor.png) and
+// editor-2560x1500.png (full size, with the meters showing a level and the input-trim knob's
+// value bubble up). Needs no display; the size setting goes to a temporary folder.
 
 #include "editor/FadeinPopupSlider.h"
 #include "editor/PluginEditor.h"
@@ -44,18 +44,19 @@ int main(int argc, char* argv[])
     juce::TemporaryFile settingsFolder;
 
     auto processor = std::make_unique<ZiruzozodAudioProcessor>();
-    processor->outputLevelLeft = 0.62f;
-    processor->outputLevelRight = 0.48f;
 
     auto options = ZiruzozodAudioProcessorEditor::defaultSettingsOptions();
     options.folderName = settingsFolder.getFile().getFullPathName();
     bool ok = true;
     {
+        // As the editor opens on a fresh machine, with no audio yet.
         ZiruzozodAudioProcessorEditor editor(*processor, options);
         editor.setSize(896, 525);
         ok &= writePng(editor.createComponentSnapshot(editor.getLocalBounds()),
                        folder.getChildFile("editor-896x525.png"));
 
+        processor->outputLevelLeft = 0.62f;
+        processor->outputLevelRight = 0.48f;
         editor.setSize(2560, 1500);
         // The stacking order puts the input-trim knob second.
         if (auto* knob = dynamic_cast<FadeinPopupSlider*>(editor.getChildComponent(1)))
