@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+
+/** Decides whether state bytes from outside (a host's session file, a preset on disk) may be handed
+    to the framework's value-tree reader. That reader trusts every count and size it reads: it
+    reserves room for a claimed number of children, loops over a claimed number of properties or
+    array elements, allocates a claimed blob size and recurses once per nesting level, so a few
+    crafted bytes exhaust memory, time or the stack. This walks the same binary form with bounds
+    first and accepts only what the framework's writer could have written. */
+struct StateBytesCheck
+{
+    /** Far above a real state, a few hundred bytes; it also keeps the reader's work on the
+        largest accepted input to milliseconds. */
+    static constexpr std::size_t maxBytes = 64 * 1024;
+
+    /** Nesting levels of trees and arrays together; a real state has two (the root and its
+        parameter children). */
+    static constexpr int maxDepth = 32;
+
+    /** True when the bytes start with one complete value tree of a non-empty type, within the
+        limits, that the reader will read exactly as written. Bytes after the tree are ignored,
+        as the reader ignores them. */
+    static bool isReadable(const void* data, std::size_t size) noexcept;
+};
