@@ -2,13 +2,18 @@
 
 #include <juce_dsp/juce_dsp.h>
 
-/** Keeps NaN and infinity out of the chain's recursive state: one such sample from a host
-    would otherwise poison every filter and network until the next preparation. The test reads the exponent
-   bits, so it holds whatever floating-point options the build uses. */
-struct FiniteSamples
+/** Keeps samples that no real signal holds out of the chain's recursive state: NaN, infinity,
+    and finite values beyond 1000 (60 dB over full scale). One such sample from a host would
+    otherwise poison every filter, oversampler and network until the next preparation, or for
+    a second of huge output. The test compares the bit pattern, so it holds whatever
+    floating-point options the build uses. */
+struct HealthySamples
 {
-    static bool isFinite(float sample) noexcept;
+    /** The largest magnitude a healthy sample has. */
+    static constexpr float largestMagnitude = 1000.0f;
 
-    /** Sets every non-finite sample of the block to 0; returns whether there was one. */
-    static bool replaceNonFinite(const juce::dsp::AudioBlock<float>& block) noexcept;
+    static bool isHealthy(float sample) noexcept;
+
+    /** Sets every sample of the block that is not healthy to 0; returns whether there was one. */
+    static bool replaceUnhealthy(const juce::dsp::AudioBlock<float>& block) noexcept;
 };
