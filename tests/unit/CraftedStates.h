@@ -3,8 +3,9 @@
 // Host states and preset files that once crashed, hung or silenced the plug-in: parameter
 // values that are no number, by value and as text, and bytes whose counts, sizes or nesting the
 // framework's reader would trust. The processor tests hand them to setStateInformation, the
-// preset box tests load them as preset files.
+// preset box tests load them as preset files; both expect the same outcome.
 
+#include "ProcessorTestProbe.h"
 #include "StateBytes.h"
 #include "processor/ParameterIds.h"
 
@@ -76,4 +77,73 @@ inline std::vector<CraftedState> craftedStates(const juce::MemoryBlock& realStat
         {"a real state cut in half", juce::MemoryBlock(realState.getData(), realState.getSize() / 2)});
     cases.push_back({"no bytes", {}});
     return cases;
+}
+
+/** The live values when a crafted state arrives, and the values of the real state it was made from. */
+inline const std::map<juce::String, float> craftedLiveValues{{ParameterIds::boost, 3.0f},
+                                                             {ParameterIds::dryMix, 55.0f},
+                                                             {ParameterIds::drive, 0.7f},
+                                                             {ParameterIds::highPass, 120.0f}};
+inline const std::map<juce::String, float> craftedSavedValues{{ParameterIds::boost, 1.0f},
+                                                              {ParameterIds::dryMix, 80.0f},
+                                                              {ParameterIds::drive, 0.4f},
+                                                              {ParameterIds::highPass, 60.0f}};
+
+/** After a crafted state: every parameter is finite and in its range; a value that was no number
+    keeps the live one, in the state too, and the others are restored (or, for refused bytes, all
+    keep the live ones). */
+inline void expectRestoredAndFinite(ZiruzozodAudioProcessor& p, const CraftedState& c)
+{
+    for (auto* parameter : p.getParameters())
+    {
+        auto* ranged = dynamic_cast<juce::RangedAudioParameter*>(parameter);
+        ASSERT_NE(ranged, nullptr);
+        const auto value = parameterValue(p, ranged->paramID);
+        const auto& range = ranged->getNormalisableRange();
+        EXPECT_TRUE(std::isfinite(value) && value >= range.start && value <= range.end)
+            << ranged->paramID << " = " << value;
+        EXPECT_TRUE(std::isfinite(ranged->getValue())) << ranged->paramID;
+    }
+
+    for (const auto& [id, saved] : craftedSavedValues)
+    {
+        const bool restored = c.nonFiniteParameter != nullptr && id != c.nonFiniteParameter;
+        EXPECT_NEAR(parameterValue(p, id), restored ? saved : craftedLiveValues.at(id), 1e-5f) << id;
+    }
+
+    if (c.nonFiniteParameter != nullptr)
+    {
+        juce::MemoryBlock bytes;
+        p.getStateInformation(bytes);
+        const auto tree = juce::ValueTree::readFromData(bytes.getData(), bytes.getSize());
+        EXPECT_NEAR((double)tree.getChildWithProperty("id", c.nonFiniteParameter).getProperty("value"),
+                    craftedLiveValues.at(c.nonFiniteParameter), 1e-5);
+    }
+}
+
+/** Runs blocks of the test signal; returns the loudest output sample, or NaN if one was not finite. */
+inline float loudestOutput(ZiruzozodAudioProcessor& p, int numBlocks, double rate, long long& position)
+{
+    float loudest = 0.0f;
+    for (int block = 0; block < numBlocks; ++block)
+    {
+        const auto out = processSignalBlock(p, 2, 256, position, rate);
+        if (!allFinite(out))
+            return std::numeric_limits<float>::quiet_NaN();
+        loudest = std::max(loudest, out.getMagnitude(0, out.getNumSamples()));
+    }
+    return loudest;
+}
+
+/** A processor prepared at 44.1 kHz runs on after a crafted state: its fade ends, the output
+    stays finite, and the next preparation works from what was restored. */
+inline void expectTheAudioRunsOn(ZiruzozodAudioProcessor& p, long long& position)
+{
+    EXPECT_TRUE(std::isfinite(loudestOutput(p, 14, 44100.0, position)));
+    EXPECT_EQ(p.modelFadeCounter.load(), 0);
+
+    prepare(p, 48000.0, 256);
+    const auto loudest = loudestOutput(p, 16, 48000.0, position);
+    EXPECT_TRUE(std::isfinite(loudest));
+    EXPECT_GT(loudest, 1e-3f);
 }
