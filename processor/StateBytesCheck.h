@@ -10,8 +10,8 @@
     first and accepts only what the framework's writer could have written. */
 struct StateBytesCheck
 {
-    /** Far above a real state, a few hundred bytes; it also keeps the reader's work on the
-        largest accepted input to milliseconds. */
+    /** Far above a real state, a few hundred bytes; it also bounds the reader's work on the
+        worst accepted input (thousands of distinct property names) to some tens of milliseconds. */
     static constexpr std::size_t maxBytes = 64 * 1024;
 
     /** Nesting levels of trees and arrays together; a real state has two (the root and its
