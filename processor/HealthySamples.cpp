@@ -24,6 +24,9 @@ bool HealthySamples::isHealthy(float sample) noexcept
 bool HealthySamples::replaceUnhealthy(const juce::dsp::AudioBlock<float>& block) noexcept
 {
     bool found = false;
+    if (block.getNumSamples() == 0) // the block has no channel pointers to give then
+        return found;
+
     for (size_t ch = 0; ch < block.getNumChannels(); ++ch)
     {
         auto* samples = block.getChannelPointer(ch);

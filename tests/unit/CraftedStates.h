@@ -52,9 +52,10 @@ inline std::vector<CraftedState> craftedStates(const juce::MemoryBlock& realStat
     for (int level = 0; level < 10000; ++level)
         nesting.name("A").count(0).count(1);
 
+    const auto levels = nesting.bytes();
     juce::MemoryBlock deepNesting;
     for (int i = 0; i < 40; ++i)
-        deepNesting.append(nesting.bytes().getData(), nesting.bytes().getSize());
+        deepNesting.append(levels.getData(), levels.getSize());
 
     cases.push_back({"a child count that asks for gigabytes",
                      StateBytes().name("Brimwell").count(0).count(largestCount).padding(30).bytes()});
@@ -71,7 +72,7 @@ inline std::vector<CraftedState> craftedStates(const juce::MemoryBlock& realStat
                                                          .byte(8)
                                                          .padding(8)
                                                          .bytes()});
-    cases.push_back({"nesting ten thousand levels deep", nesting.bytes()});
+    cases.push_back({"nesting ten thousand levels deep", levels});
     cases.push_back({"two megabytes of nesting", deepNesting});
     cases.push_back(
         {"a real state cut in half", juce::MemoryBlock(realState.getData(), realState.getSize() / 2)});
