@@ -6,8 +6,10 @@
     to the framework's value-tree reader. That reader trusts every count and size it reads: it
     reserves room for a claimed number of children, loops over a claimed number of properties or
     array elements, allocates a claimed blob size and recurses once per nesting level, so a few
-    crafted bytes exhaust memory, time or the stack. This walks the same binary form with bounds
-    first and accepts only what the framework's writer could have written. */
+    crafted bytes exhaust memory, time or the stack. This walks the same binary form first, every
+    count and size bounded by the bytes that remain, nesting and total size limited, and also
+    refuses forms the writer never makes where the reader would read them otherwise than written:
+    a number of the wrong size, an empty name, text that is not UTF-8, a negative count. */
 struct StateBytesCheck
 {
     /** Far above a real state, a few hundred bytes; it also bounds the reader's work on the
@@ -19,7 +21,7 @@ struct StateBytesCheck
     static constexpr int maxDepth = 32;
 
     /** True when the bytes start with one complete value tree of a non-empty type, within the
-        limits, that the reader will read exactly as written. Bytes after the tree are ignored,
-        as the reader ignores them. */
+        limits, each part as long as its header says. Bytes after the tree are ignored, as the
+        reader ignores them. */
     static bool isReadable(const void* data, std::size_t size) noexcept;
 };
