@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-// Plain loops over fixed sizes, shaped for the compiler's vectoriser: four lanes of SSE2 on
-// baseline x86-64, NEON on ARM. The build compiles this file without trapping maths, so that
-// the vectoriser may evaluate the activation's selects on every lane.
+// Plain loops over fixed sizes, shaped for the compiler's vectoriser (four-lane SSE2 on baseline
+// x86-64) and portable as they stand. The build compiles this file without trapping maths, so
+// that the vectoriser may evaluate both sides of the activation's selects on every lane.
 
 namespace lstm_portable
 {
@@ -27,7 +27,7 @@ inline float activation(float x) noexcept
 
 constexpr int unitsPerBlock = lstmUnitsPerBlock;
 constexpr int blockRows = 4 * unitsPerBlock;
-// Gate sums in flight: 8 four-lane vectors, half the 16 registers of SSE2 and NEON's 32.
+// Gate sums in flight: 8 four-lane vectors, half of SSE2's 16 registers.
 constexpr int sumsInFlight = 32;
 
 template <unsigned Rows, int InputSize>
