@@ -82,16 +82,20 @@ BRIMWELL_AVX2 BRIMWELL_INLINE void startSums(const LstmWeights<InputSize>& w, in
     }
 }
 
-/** Adds the products with the hidden outputs to Count of the partial sums, from partial first on,
+/** Adds the products with the hidden outputs to Count of the partial sums, from partial First on,
     side by side: partial p takes hidden outputs p, p + Partials, p + 2 Partials, ... Each weight
     vector loaded serves every channel. */
-template <unsigned Count, unsigned Channels, unsigned Partials, unsigned Vectors, int InputSize>
+template <unsigned First, unsigned Count, unsigned Channels, unsigned Partials, unsigned Vectors,
+          int InputSize>
 BRIMWELL_AVX2 BRIMWELL_INLINE void addRecurrent(const LstmWeights<InputSize>& w, int firstRow,
-                                                const LstmChannel (&channels)[Channels], unsigned first,
+                                                const LstmChannel (&channels)[Channels],
                                                 __m256 (&sums)[Channels][Partials][Vectors]) noexcept
 {
     for (int j = 0; j < lstmUnits; j += (int)Partials)
-        for (unsigned p = first; p < first + Count; ++p)
+    {
+        // Unrolled before the compiler settles where the sums live, which keeps them in registers.
+#pragma GCC unroll 2
+        for (unsigned p = First; p < First + Count; ++p)
         {
             const int unit = j + (int)p;
             __m256 h[Channels];
@@ -105,6 +109,7 @@ BRIMWELL_AVX2 BRIMWELL_INLINE void addRecurrent(const LstmWeights<InputSize>& w,
                     sums[c][p][v] = _mm256_fmadd_ps(h[c], weight, sums[c][p][v]);
             }
         }
+    }
 }
 
 /** Ends the step of the blocks from FirstBlock on from their finished gate sums, 4 vectors
@@ -144,7 +149,7 @@ advanceBlocks(const LstmWeights<InputSize>& w, const LstmChannel (&channels)[Cha
     constexpr int firstRow = FirstBlock * 4 * lanes;
     __m256 sums[Channels][1][(unsigned)(4 * NumBlocks)];
     startSums(w, firstRow, frames, sums);
-    addRecurrent<1>(w, firstRow, channels, 0, sums);
+    addRecurrent<0, 1>(w, firstRow, channels, sums);
     for (unsigned c = 0; c < Channels; ++c)
         finishBlocks<FirstBlock, NumBlocks>(w, channels[c].state, sums[c][0], newHidden[c], y[c]);
 }
@@ -165,12 +170,12 @@ advanceLastBlock(const LstmWeights<InputSize>& w, const LstmChannel (&channels)[
     startSums(w, firstRow, frames, sums);
     if constexpr (Channels == 1)
     {
-        addRecurrent<2>(w, firstRow, channels, 0, sums);
+        addRecurrent<0, 2>(w, firstRow, channels, sums);
     }
     else
     {
-        addRecurrent<1>(w, firstRow, channels, 0, sums);
-        addRecurrent<1>(w, firstRow, channels, 1, sums);
+        addRecurrent<0, 1>(w, firstRow, channels, sums);
+        addRecurrent<1, 1>(w, firstRow, channels, sums);
     }
     for (unsigned c = 0; c < Channels; ++c)
     {
