@@ -18,10 +18,11 @@ inline std::vector<float> input()
     return x;
 }
 
-/** Reports the samples processed, and the time per sample printed with an SI prefix (n for nanoseconds). */
-inline void setPerSampleCounters(benchmark::State& state)
+/** Reports the samples processed over all channels, and the time per channel-sample printed with an
+    SI prefix (n for nanoseconds). */
+inline void setPerSampleCounters(benchmark::State& state, int channels = 1)
 {
-    const double samples = (double)state.iterations() * numSamples;
+    const double samples = (double)state.iterations() * numSamples * channels;
     state.SetItemsProcessed((int64_t)samples);
     state.counters["time_per_sample"] =
         benchmark::Counter(samples, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);

@@ -57,24 +57,27 @@ void LstmKernels::force(LstmKernel kernel) noexcept
 
 namespace
 {
-template <int InputSize> LstmRun<InputSize> kernelRun(LstmKernel kernel) noexcept
+#if BRIMWELL_X86_KERNELS
+/** The given kernel's one of three like entries. */
+template <class Entry> Entry entryOf(LstmKernel kernel, Entry portable, Entry avx2, Entry avx512) noexcept
 {
     switch (kernel)
     {
-#if BRIMWELL_X86_KERNELS
     case LstmKernel::avx512:
-        return lstm_avx512::run<InputSize>;
+        return avx512;
     case LstmKernel::avx2:
-        return lstm_avx2::run<InputSize>;
-#else
-    case LstmKernel::avx512:
-    case LstmKernel::avx2:
-#endif
+        return avx2;
     case LstmKernel::portable:
         break;
     }
-    return lstm_portable::run<InputSize>;
+    return portable;
 }
+// Elsewhere only the portable kernel is built.
+#define BRIMWELL_KERNEL_ENTRY(kernel, entry)                                                                 \
+    entryOf(kernel, lstm_portable::entry, lstm_avx2::entry, lstm_avx512::entry)
+#else
+#define BRIMWELL_KERNEL_ENTRY(kernel, entry) ((void)(kernel), lstm_portable::entry)
+#endif
 
 #if BRIMWELL_X86_KERNELS
 /** Treats subnormal numbers as zero while alive. Cell values that decay towards zero reach them,
@@ -104,29 +107,26 @@ void LstmKernels::process(const LstmWeights<InputSize>& weights, LstmState& stat
                           float* output, int numFrames) noexcept
 {
     const ScopedFlushToZero flushToZero;
-    kernelRun<InputSize>(active())(weights, state, frames, output, numFrames);
+    BRIMWELL_KERNEL_ENTRY(active(), run<InputSize>)(weights, state, frames, output, numFrames);
 }
 
 template void LstmKernels::process<1>(const LstmWeights<1>&, LstmState&, const float*, float*, int) noexcept;
 template void LstmKernels::process<2>(const LstmWeights<2>&, LstmState&, const float*, float*, int) noexcept;
 
+template <int InputSize>
+void LstmKernels::processPair(const LstmWeights<InputSize>& weights, LstmChannel left, LstmChannel right,
+                              int numFrames) noexcept
+{
+    const ScopedFlushToZero flushToZero;
+    BRIMWELL_KERNEL_ENTRY(active(), runPair<InputSize>)(weights, left, right, numFrames);
+}
+
+template void LstmKernels::processPair<1>(const LstmWeights<1>&, LstmChannel, LstmChannel, int) noexcept;
+template void LstmKernels::processPair<2>(const LstmWeights<2>&, LstmChannel, LstmChannel, int) noexcept;
+
 void LstmKernels::tanh(LstmKernel kernel, const float* in, float* out, int n) noexcept
 {
-    switch (kernel)
-    {
-#if BRIMWELL_X86_KERNELS
-    case LstmKernel::avx512:
-        return lstm_avx512::tanh(in, out, n);
-    case LstmKernel::avx2:
-        return lstm_avx2::tanh(in, out, n);
-#else
-    case LstmKernel::avx512:
-    case LstmKernel::avx2:
-#endif
-    case LstmKernel::portable:
-        break;
-    }
-    lstm_portable::tanh(in, out, n);
+    BRIMWELL_KERNEL_ENTRY(kernel, tanh)(in, out, n);
 }
 
 const char* LstmKernels::name(LstmKernel kernel) noexcept

@@ -51,6 +51,21 @@ template <int InputSize>
 using LstmRun = void (*)(const LstmWeights<InputSize>&, LstmState&, const float* frames, float* output,
                          int numFrames);
 
+/** One channel of a pair pass: its state, its frames and its outputs, as in LstmRun. */
+struct LstmChannel
+{
+    LstmState& state;
+    const float* frames;
+    float* output;
+};
+
+/** Runs two channels through one set of weights, numFrames steps each: every weight read serves
+    both, and each channel gets exactly, bit for bit, what LstmRun gives it alone. The two
+    channels' states and arrays are distinct. */
+template <int InputSize>
+using LstmPairRun = void (*)(const LstmWeights<InputSize>&, LstmChannel left, LstmChannel right,
+                             int numFrames);
+
 enum class LstmKernel
 {
     portable,
@@ -75,6 +90,12 @@ struct LstmKernels
     template <int InputSize>
     static void process(const LstmWeights<InputSize>&, LstmState&, const float* frames, float* output,
                         int numFrames) noexcept;
+
+    /** Runs the active kernel's pair pass (see LstmPairRun), with subnormal numbers flushed to zero
+        meanwhile. */
+    template <int InputSize>
+    static void processPair(const LstmWeights<InputSize>&, LstmChannel left, LstmChannel right,
+                            int numFrames) noexcept;
 
     /** The kernel's activation over n values; in and out may be the same array. */
     static void tanh(LstmKernel, const float* in, float* out, int n) noexcept;

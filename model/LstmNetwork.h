@@ -3,6 +3,7 @@
 #include "LstmKernels.h"
 
 #include <cstddef>
+#include <cstring>
 #include <vector>
 
 /** The network of one model file, LSTM(InputSize, 40) + dense(40 to 1) with the input added,
@@ -55,10 +56,33 @@ template <int InputSize> class LstmNetwork
         LstmKernels::process(weights, state, frames, output, numFrames);
     }
 
+    /** Runs two networks that hold the same weights (see hasSameWeightsAs) in one pass, each on
+        its own state, frames and output: bit for bit what each network's own process call gives. */
+    static void processPair(LstmNetwork& left, const float* leftFrames, float* leftOutput, LstmNetwork& right,
+                            const float* rightFrames, float* rightOutput, int numFrames) noexcept
+    {
+        LstmKernels::processPair(left.weights, {left.state, leftFrames, leftOutput},
+                                 {right.state, rightFrames, rightOutput}, numFrames);
+    }
+
+    /** Whether the two networks' weights are the same, bit for bit. */
+    bool hasSameWeightsAs(const LstmNetwork& other) const noexcept
+    {
+        const auto& a = weights;
+        const auto& b = other.weights;
+        return sameBits(a.recurrent, b.recurrent) && sameBits(a.input, b.input) && sameBits(a.bias, b.bias) &&
+               sameBits(a.dense, b.dense) && sameBits(a.denseBias, b.denseBias);
+    }
+
     /** Clears the hidden outputs and cell values; the weights stay. */
     void reset() noexcept { state = {}; }
 
   private:
+    template <class T> static bool sameBits(const T& a, const T& b) noexcept
+    {
+        return std::memcmp(&a, &b, sizeof(T)) == 0;
+    }
+
     LstmWeights<InputSize> weights;
     LstmState state;
 };

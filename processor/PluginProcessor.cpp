@@ -47,6 +47,7 @@ ZiruzozodAudioProcessor::ZiruzozodAudioProcessor()
         const auto modelFile = modelFileBytes((int)k);
         modelsLeft[k].load_json(modelFile);
         modelsRight[k].load_json(modelFile);
+        pairSharesWeights[k] = modelsLeft[k].sharesWeightsWith(modelsRight[k]);
     }
 
     apvts =
@@ -405,6 +406,18 @@ void ZiruzozodAudioProcessor::runNetworks(juce::dsp::AudioBlock<float> block, fl
         return;
 
     const int numSamples = (int)block.getNumSamples();
+    if (block.getNumChannels() >= 2 && currentPairSharesWeights())
+    {
+        // Both channels in one pass, each with its own instance: every weight read serves the two.
+        auto* left = block.getChannelPointer(0);
+        auto* right = block.getChannelPointer(1);
+        if (modelIsConditioned)
+            RT_LSTM::processPair(*currentModelLeft, *currentModelRight, left, right, drive, numSamples);
+        else
+            RT_LSTM::processPair(*currentModelLeft, *currentModelRight, left, right, numSamples);
+        return;
+    }
+
     for (size_t ch = 0; ch < juce::jmin((size_t)2, block.getNumChannels()); ++ch)
     {
         auto* model = ch == 0 ? currentModelLeft : currentModelRight;
@@ -417,6 +430,14 @@ void ZiruzozodAudioProcessor::runNetworks(juce::dsp::AudioBlock<float> block, fl
         else
             model->process(samples, samples, numSamples);
     }
+}
+
+bool ZiruzozodAudioProcessor::currentPairSharesWeights() const noexcept
+{
+    if (currentModelLeft == nullptr || currentModelRight == nullptr)
+        return false;
+    const auto k = (size_t)(currentModelLeft - modelsLeft.data());
+    return currentModelRight == &modelsRight[k] && pairSharesWeights[k];
 }
 
 void ZiruzozodAudioProcessor::applyFixedFilters(juce::dsp::AudioBlock<float> block) noexcept

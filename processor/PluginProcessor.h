@@ -66,6 +66,8 @@ class ZiruzozodAudioProcessor : public juce::AudioProcessor
 
     std::array<RT_LSTM, numModels> modelsLeft;
     std::array<RT_LSTM, numModels> modelsRight;
+    // Found at load: element k's two instances may run as one pair pass.
+    std::array<bool, numModels> pairSharesWeights{};
 
     bool modelIsConditioned = false;
 
@@ -135,6 +137,7 @@ class ZiruzozodAudioProcessor : public juce::AudioProcessor
     void applyNetworkStage(juce::dsp::AudioBlock<float> wet, juce::dsp::AudioBlock<float> dry,
                            const BlockParameters&) noexcept;
     void runNetworks(juce::dsp::AudioBlock<float>, float drive) noexcept;
+    bool currentPairSharesWeights() const noexcept;
     void applyFixedFilters(juce::dsp::AudioBlock<float>) noexcept;
     void clearRecursiveState() noexcept;
 

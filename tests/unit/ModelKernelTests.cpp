@@ -1,5 +1,6 @@
 // The network's kernels, each forced in turn: agreement with PyTorch and with a double-precision
-// LSTM, also where the gates saturate, and the accuracy of their activation.
+// LSTM, also where the gates saturate, the pair pass against two one-channel passes, and the
+// accuracy of their activation.
 
 #include "AllocationCounter.h"
 #include "model/LstmNetwork.h"
@@ -205,6 +206,71 @@ int64_t ulpsBetween(float a, float b)
     return std::abs((int64_t)ordered(a) - (int64_t)ordered(b));
 }
 
+/** The index of the first sample whose bits differ, or -1 when every bit agrees. */
+long firstDifference(const std::vector<float>& a, const std::vector<float>& b)
+{
+    if (a.size() != b.size())
+        return 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::memcmp(&a[i], &b[i], sizeof(float)) != 0)
+            return (long)i;
+    return -1;
+}
+
+/** Two channels of one model file, run as a pair and one at a time, over uneven calls. */
+template <int InputSize> struct PairAndSingles
+{
+    PairAndSingles(const json& model, const std::vector<float>& leftFrames,
+                   const std::vector<float>& rightFrames)
+        : frames{leftFrames, rightFrames}
+    {
+        for (auto& network : networks)
+            loadNetwork(network, model);
+        for (int k = 0; k < 4; ++k)
+        {
+            // One input: each channel runs in place on a copy of its samples.
+            outputs[k].resize(frames[k % 2].size() / InputSize);
+            if (InputSize == 1)
+                outputs[k] = frames[k % 2];
+        }
+    }
+
+    /** Runs n frames of both channels from frame start: the pair in one call, each single alone. */
+    void run(int start, int n)
+    {
+        auto in = [&](int k)
+        { return InputSize == 1 ? outputs[k].data() + start : frames[k % 2].data() + start * InputSize; };
+        auto out = [&](int k) { return outputs[k].data() + start; };
+        LstmNetwork<InputSize>::processPair(networks[0], in(0), out(0), networks[1], in(1), out(1), n);
+        networks[2].process(in(2), out(2), n);
+        networks[3].process(in(3), out(3), n);
+    }
+
+    /** Runs every frame in calls of 0 to 299 frames, resetting the left channel's networks once on the
+        way; expects each channel's pair output to match its single's, bit for bit. */
+    void runAndCompare()
+    {
+        const int numFrames = (int)outputs[0].size();
+        for (int start = 0, call = 0; start < numFrames; ++call)
+        {
+            const int n = std::min(numFrames - start, (call * 37) % 300);
+            run(start, n);
+            start += n;
+            if (call == 9)
+            {
+                networks[0].reset();
+                networks[2].reset();
+            }
+        }
+        EXPECT_EQ(firstDifference(outputs[0], outputs[2]), -1) << "left";
+        EXPECT_EQ(firstDifference(outputs[1], outputs[3]), -1) << "right";
+    }
+
+    const std::vector<float> frames[2];
+    LstmNetwork<InputSize> networks[4]; // pair left and right, single left and right
+    std::vector<float> outputs[4];
+};
+
 /** Runs each test with the kernel of its parameter forced; skipped where the processor lacks it. */
 class ModelKernel : public ::testing::TestWithParam<LstmKernel>
 {
@@ -250,6 +316,48 @@ TEST_P(ModelKernel, AgreesWithDoublePrecisionWhereGatesSaturate)
     expectAgreesWithDoublePrecision<1>(stressed(model), framesOf(input, 1, 4.0f), true);
     expectAgreesWithDoublePrecision<2>(randomModel2(11), framesOf(input, 2, 1.0f), false);
     expectAgreesWithDoublePrecision<2>(stressed(randomModel2(12)), framesOf(input, 2, 4.0f), true);
+}
+
+TEST_P(ModelKernel, PairPassGivesEachChannelBitForBitWhatItsOwnPassGives)
+{
+    const auto reference = fixture();
+    const auto input = reference["input"].get<std::vector<float>>();
+    const auto expected = reference["output"].get<std::vector<float>>();
+    const auto model = fixtureModel(reference);
+    // PyTorch's input on the right, another signal on the left; for the 2-input model a second
+    // input that moves at its own rate on each channel.
+    std::vector<float> other(input.size());
+    for (size_t i = 0; i < other.size(); ++i)
+        other[i] = 0.7f * input[(i * 7 + 3) % input.size()];
+    auto withSecondInput = [](const std::vector<float>& samples, float rate)
+    {
+        std::vector<float> frames;
+        for (size_t i = 0; i < samples.size(); ++i)
+            frames.insert(frames.end(), {samples[i], std::sin(rate * (float)i)});
+        return frames;
+    };
+
+    {
+        SCOPED_TRACE("1 input");
+        auto runs = std::make_unique<PairAndSingles<1>>(model, other, input);
+        AllocationCounter allocations;
+        runs->runAndCompare();
+        EXPECT_EQ(allocations.count(), 0u);
+        for (size_t i = 0; i < input.size(); ++i)
+            ASSERT_NEAR(runs->outputs[1][i], expected[i], 1e-5f) << "PyTorch, sample " << i;
+    }
+    {
+        SCOPED_TRACE("1 input, saturating");
+        std::make_unique<PairAndSingles<1>>(stressed(model), framesOf(other, 1, 4.0f),
+                                            framesOf(input, 1, 4.0f))
+            ->runAndCompare();
+    }
+    {
+        SCOPED_TRACE("2 inputs, saturating");
+        std::make_unique<PairAndSingles<2>>(stressed(randomModel2(12)), withSecondInput(other, 0.002f),
+                                            withSecondInput(input, 0.0031f))
+            ->runAndCompare();
+    }
 }
 
 TEST_P(ModelKernel, ActivationIsWithinAFewUlpOfTheStandardLibrary)

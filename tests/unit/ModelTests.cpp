@@ -1,4 +1,4 @@
-// The network instance and its model-file loader.
+// The network instance and its model-file loader, and the pair pass over two instances.
 
 #include "AllocationCounter.h"
 #include "model/RT_LSTM.h"
@@ -456,5 +456,88 @@ TEST(ModelFiles, All25CompiledInFilesHaveTheShippedForm)
         RT_LSTM network;
         EXPECT_NO_THROW(network.load_json({data, (size_t)size}));
         EXPECT_EQ(network.input_size, 1);
+    }
+}
+
+//==============================================================================
+TEST(ModelPair, SharesWeightsOnlyWithAnInstanceOfTheSameWeightsBitForBit)
+{
+    const auto model = randomModel(1, 9);
+    auto lastBitChanged = model;
+    auto& weight = lastBitChanged["state_dict"]["rec.weight_hh_l0"][17][3];
+    weight = std::nextafter(weight.get<float>(), 1.0f);
+
+    struct Case
+    {
+        const char* what;
+        json other;
+        bool shares;
+    };
+    const Case cases[] = {{"the same file", model, true},
+                          {"another file", randomModel(1, 10), false},
+                          {"one weight one bit apart", lastBitChanged, false},
+                          {"a 2-input file", randomModel(2, 9), false}};
+    const auto network = loaded(model);
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        const auto other = loaded(c.other);
+        EXPECT_EQ(network->sharesWeightsWith(*other), c.shares);
+        EXPECT_EQ(other->sharesWeightsWith(*network), c.shares);
+    }
+}
+
+TEST(ModelPair, GivesEachInstanceWhatItsOwnCallsGiveWithItsOwnStateRampAndReset)
+{
+    const int n = 3000;
+    const auto leftInput = someInput(n);
+    std::vector<float> rightInput((size_t)n);
+    for (int i = 0; i < n; ++i)
+        rightInput[(size_t)i] = 0.8f * std::sin(0.021f * (float)i);
+    const int callLengths[] = {1, 7, 0, 480, 13, 1024, 3, 250};
+
+    for (const int inputSize : {1, 2})
+    {
+        SCOPED_TRACE(inputSize == 1 ? "1 input" : "2 inputs, conditioned");
+        const auto model = randomModel(inputSize, 11);
+        // Pair left, pair right, and the same two run alone.
+        std::unique_ptr<RT_LSTM> networks[] = {loaded(model), loaded(model), loaded(model), loaded(model)};
+        std::vector<float> samples[] = {leftInput, rightInput, leftInput, rightInput};
+
+        // The right instances ramp from a value of their own.
+        for (const int k : {1, 3})
+        {
+            std::vector<float> warmUp(64, 0.1f);
+            networks[k]->process(warmUp.data(), 0.9f, warmUp.data(), 64);
+        }
+
+        AllocationCounter allocations;
+        for (int start = 0, call = 0; start < n; ++call)
+        {
+            const int length = std::min(n - start, callLengths[call % 8]);
+            const float condition = 0.2f + 0.1f * (float)(call / 3); // a change every third call
+            auto at = [&](int k) { return samples[k].data() + start; };
+            if (inputSize == 1)
+            {
+                RT_LSTM::processPair(*networks[0], *networks[1], at(0), at(1), length);
+                for (const int k : {2, 3})
+                    networks[k]->process(at(k), at(k), length);
+            }
+            else
+            {
+                RT_LSTM::processPair(*networks[0], *networks[1], at(0), at(1), condition, length);
+                for (const int k : {2, 3})
+                    networks[k]->process(at(k), condition, at(k), length);
+            }
+            if (call == 5)
+                for (const int k : {0, 2})
+                    networks[k]->reset(); // the left ones only
+            start += length;
+        }
+        EXPECT_EQ(allocations.count(), 0u);
+
+        EXPECT_NE(samples[0], leftInput) << "the network ran";
+        EXPECT_EQ(samples[0], samples[2]) << "left";
+        EXPECT_EQ(samples[1], samples[3]) << "right";
     }
 }

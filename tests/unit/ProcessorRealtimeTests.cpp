@@ -1,7 +1,7 @@
 // Real-time safety and robustness of processBlock:
 // no allocation and no lock on the audio thread for any block up to the prepared size, the
-// same audio for a block larger than announced, and recovery from input that is no real signal
-// (NaN, infinity, huge values).
+// same audio for a block larger than announced, stereo as two mono chains with both channels'
+// networks in one pass, and recovery from input that is no real signal (NaN, infinity, huge values).
 //
 // Locks are counted by interposing the POSIX lock functions in this test binary: the
 // framework is linked into it statically, so every critical section, std::mutex or rwlock
@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace
@@ -132,6 +133,9 @@ TEST_P(ProcessBlockRealtime, NoAllocationAndNoLockForAnyBlockUpToThePreparedSize
 
     for (int round = 0; round < 12; ++round)
     {
+        // Stereo blocks run both channels' networks in one pass, before and after the swap of round 3.
+        EXPECT_TRUE(ProcessorTestProbe{*p}.currentPairSharesWeights()) << "round " << round;
+
         // Parameter moves happen on other threads in a host; here between blocks, uncounted.
         if (round == 3)
             setParameter(*p, ParameterIds::boost, 2.0f); // a fade with a swap, mid-run
@@ -201,6 +205,48 @@ TEST(ProcessorRealtime, BlockLargerThanAnnouncedGivesTheSameAudioWithoutAllocati
                 for (int i = 0; i < n; ++i)
                     ASSERT_NEAR(big.getSample(ch, (int)(b - a) - n + i), out.getSample(ch, i), 1e-6f)
                         << "ultra " << ultra << " channel " << ch << " sample " << i;
+        }
+    }
+}
+
+TEST(ProcessorRealtime, StereoGivesEachChannelBitForBitWhatAMonoChainGivesIt)
+{
+    // Different audio on the two channels, through a network change, with and without Ultra Mode.
+    for (const float ultra : {0.0f, 1.0f})
+    {
+        SCOPED_TRACE(ultra != 0.0f ? "Ultra Mode on" : "Ultra Mode off");
+        auto stereo = makeProcessor({{ParameterIds::ultraMode, ultra}});
+        std::unique_ptr<ZiruzozodAudioProcessor> mono[] = {makeProcessor({{ParameterIds::ultraMode, ultra}}),
+                                                           makeProcessor({{ParameterIds::ultraMode, ultra}})};
+        prepare(*stereo, 44100.0, 256);
+        for (auto& m : mono)
+            prepare(*m, 44100.0, 256, 1);
+        ASSERT_TRUE(ProcessorTestProbe{*stereo}.currentPairSharesWeights());
+
+        juce::MidiBuffer midi;
+        long long position = 0;
+        for (int block = 0; block < 30; ++block)
+        {
+            if (block == 4)
+                for (auto* p : {stereo.get(), mono[0].get(), mono[1].get()})
+                    setParameter(*p, ParameterIds::boost, 3.0f);
+            const int n = block % 5 == 2 ? 37 : 256;
+            juce::AudioBuffer<float> both(2, n);
+            fillSignal(both, position, 44100.0);
+            position += n;
+            juce::AudioBuffer<float> channel[] = {{1, n}, {1, n}};
+            for (int ch = 0; ch < 2; ++ch)
+            {
+                channel[ch].copyFrom(0, 0, both, ch, 0, n);
+                mono[ch]->processBlock(channel[ch], midi);
+            }
+            stereo->processBlock(both, midi);
+
+            for (int ch = 0; ch < 2; ++ch)
+                ASSERT_EQ(std::memcmp(both.getReadPointer(ch), channel[ch].getReadPointer(0),
+                                      (size_t)n * sizeof(float)),
+                          0)
+                    << "block " << block << " channel " << ch;
         }
     }
 }

@@ -30,6 +30,7 @@ struct ProcessorTestProbe
     bool modelReady() const { return p.modelReady; }
     bool isPrepared() const { return p.isPrepared; }
     bool modelIsConditioned() const { return p.modelIsConditioned; }
+    bool currentPairSharesWeights() const { return p.currentPairSharesWeights(); }
     int lastBoost() const { return p.lastBoost; }
 
     /** Makes the block-time choice as done, so that only the test moves the fade counter. */
