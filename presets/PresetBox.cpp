@@ -1,5 +1,7 @@
 #include "PresetBox.h"
 
+#include "processor/PluginProcessor.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <limits>
@@ -121,7 +123,15 @@ void PresetBox::loadSelectedPreset()
         !file.loadFileAsData(bytes))
         return;
 
-    manager.processor.setStateInformation(bytes.getData(), (int)bytes.getSize());
+    // The manager belongs to our processor. A refused file changes nothing, so the box shows the
+    // current preset again.
+    if (!static_cast<ZiruzozodAudioProcessor&>(manager.processor)
+             .restoreState(bytes.getData(), (int)bytes.getSize()))
+    {
+        const bool modified = presetModifiedValue.getValue();
+        setText(currentPresetValue.toString() + (modified ? "*" : ""), juce::dontSendNotification);
+        return;
+    }
     updateValueRefs();
 }
 

@@ -1,14 +1,26 @@
 #include "ChainFormulas.h"
 
+#include <cmath>
+
 float ChainFormulas::decibelsToGain(float decibels) noexcept
 {
     return juce::Decibels::decibelsToGain(decibels, -100.0f);
 }
 
+float ChainFormulas::heldBoost(float boost) noexcept
+{
+    return std::isfinite(boost) ? juce::jlimit(0.0f, 4.0f, boost) : 0.0f;
+}
+
+int ChainFormulas::boostPosition(float boost) noexcept
+{
+    return (int)heldBoost(boost);
+}
+
 double ChainFormulas::makeupOffsetDecibels(float boost) noexcept
 {
     static constexpr double offsets[] = {-3.407, -4.866, -7.09, -8.956, -11.1136};
-    return offsets[juce::jlimit(0, 4, (int)boost)];
+    return offsets[boostPosition(boost)];
 }
 
 float ChainFormulas::makeupLevelDecibels(float dryMixPercent, float boost) noexcept

@@ -9,6 +9,13 @@ struct ChainFormulas
     /** 10^(dB × 0.05) in single precision above -100 dB, 0 at or below it. */
     static float decibelsToGain(float decibels) noexcept;
 
+    /** Boost held to its range 0 to 4; a value that is not a finite number counts as 0. Boost
+        becomes an array index, and a host or a damaged state may hand over anything. */
+    static float heldBoost(float boost) noexcept;
+
+    /** The whole Boost position 0 to 4 of a held Boost, truncated toward zero. */
+    static int boostPosition(float boost) noexcept;
+
     /** Makeup offset for a Boost position 0 to 4 in dB. */
     static double makeupOffsetDecibels(float boost) noexcept;
 

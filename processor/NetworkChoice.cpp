@@ -1,8 +1,10 @@
 #include "NetworkChoice.h"
 
+#include "processor/ChainFormulas.h"
+
 int NetworkChoice::networkIndex(int groupOffset, float boost) noexcept
 {
-    return (int)((float)groupOffset + boost);
+    return (int)((float)groupOffset + ChainFormulas::heldBoost(boost));
 }
 
 std::optional<NetworkChoice::AtPreparation> NetworkChoice::atPreparation(double sampleRate, bool ultraMode,

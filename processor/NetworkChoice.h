@@ -20,6 +20,6 @@ struct NetworkChoice
     /** Block table: the next network, or nothing where the rate allows no choice. */
     static std::optional<int> atBlock(double sampleRate, bool ultraMode, float boost) noexcept;
 
-    /** Group offset plus Boost, added in single precision and truncated toward zero. */
+    /** Group offset plus Boost (held to its range), added in single precision and truncated toward zero. */
     static int networkIndex(int groupOffset, float boost) noexcept;
 };

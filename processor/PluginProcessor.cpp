@@ -4,8 +4,9 @@
 #include "editor/PluginEditor.h"
 
 #include "processor/ChainFormulas.h"
-#include "processor/FiniteSamples.h"
+#include "processor/HealthySamples.h"
 #include "processor/NetworkChoice.h"
+#include "processor/StateBytesCheck.h"
 
 #include <BinaryData.h>
 
@@ -270,7 +271,7 @@ void ZiruzozodAudioProcessor::processSegment(juce::AudioBuffer<float>& buffer, i
                    .getSubsetChannelBlock(0, numChannels)
                    .getSubBlock(0, (size_t)numSamples);
 
-    FiniteSamples::replaceNonFinite(wet); // non-finite input counts as 0 on both paths
+    HealthySamples::replaceUnhealthy(wet); // such input counts as 0 on both paths
     dry.copyFrom(wet);
 
     inputGain.process(Context(wet));
@@ -287,7 +288,7 @@ void ZiruzozodAudioProcessor::processSegment(juce::AudioBuffer<float>& buffer, i
     wet.add(dry);
     outputGain.process(Context(wet));
 
-    if (FiniteSamples::replaceNonFinite(wet))
+    if (HealthySamples::replaceUnhealthy(wet))
         clearRecursiveState();
 
     publishOutputLevels(wet, getTotalNumOutputChannels(), *levelFollowerLeft, *levelFollowerRight,
@@ -320,10 +321,11 @@ void ZiruzozodAudioProcessor::chooseNetworks(float boost, float ultraMode) noexc
         choose();
         modelChosenOnce = true;
     }
-    if (boost != (float)lastBoost)
+    // Compared as whole positions, so that a Boost that is no number cannot choose on every block.
+    if (const int position = ChainFormulas::boostPosition(boost); position != lastBoost)
     {
         choose();
-        lastBoost = (int)boost;
+        lastBoost = position;
     }
 }
 
@@ -452,20 +454,57 @@ void ZiruzozodAudioProcessor::getStateInformation(juce::MemoryBlock& destData)
 
 void ZiruzozodAudioProcessor::setStateInformation(const void* data, int sizeInBytes)
 {
-    if (data == nullptr || sizeInBytes <= 0)
-        return;
+    restoreState(data, sizeInBytes);
+}
+
+bool ZiruzozodAudioProcessor::restoreState(const void* data, int sizeInBytes)
+{
+    // The framework's reader trusts the sizes it reads; bytes from a session or a preset file
+    // are checked before it sees them.
+    if (data == nullptr || sizeInBytes <= 0 || !StateBytesCheck::isReadable(data, (size_t)sizeInBytes))
+        return false;
 
     auto tree = juce::ValueTree::readFromData(data, (size_t)sizeInBytes);
     if (!tree.isValid())
-        return;
+        return false;
 
-    // A parameter that finds no child keeps its current value. This framework
-    // version would append an empty child and so reset the parameter to its default; the
-    // child is appended here instead, holding the current value, in the framework's order.
+    keepRestoredValuesInRange(tree);
+    appendMissingParameterChildren(tree);
+    apvts->replaceState(tree);
+    setRawValuesToRestored();
+    return true;
+}
+
+// The framework's range clamp lets a non-finite value through, and the state would carry it
+// on. Such a value keeps the parameter's current one; a finite value out of range is brought
+// into it, in the tree too, so what is saved next is what the parameter holds.
+void ZiruzozodAudioProcessor::keepRestoredValuesInRange(juce::ValueTree& restored)
+{
+    static const juce::Identifier valueId("value");
+    for (auto child : restored)
+    {
+        auto* parameter = apvts->getParameter(child.getProperty("id").toString());
+        if (parameter == nullptr || !child.hasProperty(valueId))
+            continue;
+
+        const auto stored = (double)child.getProperty(valueId);
+        const auto& range = parameter->getNormalisableRange();
+        if (!std::isfinite(stored))
+            child.setProperty(valueId, apvts->getRawParameterValue(parameter->paramID)->load(), nullptr);
+        else if (stored < range.start || stored > range.end)
+            child.setProperty(valueId, juce::jlimit((double)range.start, (double)range.end, stored), nullptr);
+    }
+}
+
+// A parameter that finds no child keeps its current value. This framework version would
+// append an empty child and so reset the parameter to its default; the child is appended here
+// instead, holding the current value, in the framework's order.
+void ZiruzozodAudioProcessor::appendMissingParameterChildren(juce::ValueTree& restored)
+{
     juce::StringArray missing;
     for (auto* parameter : getParameters())
         if (auto* withId = dynamic_cast<juce::AudioProcessorParameterWithID*>(parameter))
-            if (!tree.getChildWithProperty("id", withId->paramID).isValid())
+            if (!restored.getChildWithProperty("id", withId->paramID).isValid())
                 missing.add(withId->paramID);
     missing.sort(false);
     for (const auto& id : missing)
@@ -473,10 +512,22 @@ void ZiruzozodAudioProcessor::setStateInformation(const void* data, int sizeInBy
         juce::ValueTree child("PARAM");
         child.setProperty("id", id, nullptr);
         child.setProperty("value", apvts->getRawParameterValue(id)->load(), nullptr);
-        tree.appendChild(child, nullptr);
+        restored.appendChild(child, nullptr);
     }
+}
 
-    apvts->replaceState(tree);
+// The state tree skips a parameter whose value in its own units did not change, so a switch
+// that a host left at a raw value between its two states would keep it. Every parameter ends
+// up at exactly the raw value of what was restored.
+void ZiruzozodAudioProcessor::setRawValuesToRestored()
+{
+    for (auto* parameter : getParameters())
+        if (auto* ranged = dynamic_cast<juce::RangedAudioParameter*>(parameter))
+        {
+            const auto restored = ranged->convertTo0to1(apvts->getRawParameterValue(ranged->paramID)->load());
+            if (ranged->getValue() != restored)
+                ranged->setValueNotifyingHost(restored);
+        }
 }
 
 //==============================================================================

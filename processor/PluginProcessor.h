@@ -47,6 +47,11 @@ class ZiruzozodAudioProcessor : public juce::AudioProcessor
     void getStateInformation(juce::MemoryBlock& destData) override;
     void setStateInformation(const void* data, int sizeInBytes) override;
 
+    /** Restores the state from bytes such as getStateInformation writes. Returns false, having
+        changed nothing, when the bytes are refused: empty, no value tree, or beyond the checks of
+        StateBytesCheck. */
+    bool restoreState(const void* data, int sizeInBytes);
+
     bool isBusesLayoutSupported(const BusesLayout& layouts) const override;
 
     /** The 11 host parameters, in host order. */
@@ -132,6 +137,10 @@ class ZiruzozodAudioProcessor : public juce::AudioProcessor
     void runNetworks(juce::dsp::AudioBlock<float>, float drive) noexcept;
     void applyFixedFilters(juce::dsp::AudioBlock<float>) noexcept;
     void clearRecursiveState() noexcept;
+
+    void keepRestoredValuesInRange(juce::ValueTree& restored);
+    void appendMissingParameterChildren(juce::ValueTree& restored);
+    void setRawValuesToRestored();
 
     friend struct ProcessorTestProbe; // tests/unit: reads the chain's private state
 

@@ -1,7 +1,8 @@
 // Host state through the built binaries in a JUCE
 // host: save, change and restore; a save right after a parameter change carries the new
 // value; zero bytes and garbage change nothing; out-of-range values are clamped; a missing
-// child is appended.
+// child is appended; a value that is no number keeps the live one; a switch that a host left
+// between its states reads back exactly as restored.
 //
 // The VST3 host wraps the plug-in's bytes (an XML element per VST3 interface, the component
 // state in base64, followed by the client's private data); the helpers below reach the
@@ -11,6 +12,10 @@
 #include "processor/ParameterIds.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <tuple>
 
 namespace
 {
@@ -201,9 +206,9 @@ TEST(ProcessorHostState, ZeroBytesAndGarbageChangeNothing)
     EXPECT_NEAR(shown(*plugin, ParameterIds::highPass), 123.0f, 1e-3f);
     EXPECT_TRUE(Vst3State(plugin->saveState()).tree().isEquivalentTo(state.tree()));
 
-    // Random bytes read as a tree of some other type with no children (any root type is
-    // accepted): no parameter finds a child, so every one keeps its value.
+    // Random bytes would read as a tree of some 300-character type: they are refused.
     plugin->restoreState(state.withPluginBytes(garbage));
+    EXPECT_TRUE(Vst3State(plugin->saveState()).tree().isEquivalentTo(state.tree()));
     const std::pair<const char*, float> expected[] = {{ParameterIds::highPass, 123.0f},
                                                       {ParameterIds::boost, 2.0f},
                                                       {ParameterIds::lowPass, 20000.0f},
@@ -241,4 +246,74 @@ TEST(ProcessorHostState, OutOfRangeValueIsClampedAndMissingChildIsAppended)
     EXPECT_EQ(appended.getProperty("id").toString(), ParameterIds::highPass);
     EXPECT_NEAR((double)appended.getProperty("value"), 250.0, 1e-3);
     EXPECT_NEAR((double)childFor(after, ParameterIds::lowPass).getProperty("value"), 20000.0, 1e-3);
+}
+
+TEST(ProcessorHostState, AValueThatIsNoNumberKeepsTheLiveValueAndTheAudioRunsOn)
+{
+    auto plugin = load(vst3);
+    ASSERT_NE(plugin, nullptr);
+    plugin->setParameter(ParameterIds::boost, "1");
+    plugin->setParameter(ParameterIds::dryMix, "40");
+    const Vst3State state(plugin->saveState());
+    plugin->setParameter(ParameterIds::boost, "3");
+    renderOneBlock(*plugin);
+
+    auto tree = state.tree().createCopy();
+    childFor(tree, ParameterIds::boost)
+        .setProperty("value", std::numeric_limits<double>::quiet_NaN(), nullptr);
+    plugin->restoreState(state.withPluginBytes(bytesOf(tree)));
+
+    EXPECT_NEAR(shown(*plugin, ParameterIds::boost), 3.0f, 1e-3f);
+    EXPECT_NEAR(shown(*plugin, ParameterIds::dryMix), 40.0f, 1e-3f);
+    EXPECT_TRUE(std::isfinite(plugin->findParameter(ParameterIds::boost)->getValue()));
+    const auto saved = Vst3State(plugin->saveState()).tree();
+    EXPECT_NEAR((double)childFor(saved, ParameterIds::boost).getProperty("value"), 3.0, 1e-6);
+
+    // Running on, and prepared again from what was restored.
+    for (const double rate : {48000.0, 44100.0})
+    {
+        plugin->prepare(rate, 256, 2);
+        juce::AudioBuffer<float> audio(2, 48000);
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < audio.getNumSamples(); ++i)
+                audio.setSample(ch, i, 0.25f * std::sin(0.05f * (float)i));
+        plugin->render(audio);
+        float loudest = 0.0f;
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < audio.getNumSamples(); ++i)
+            {
+                ASSERT_TRUE(std::isfinite(audio.getSample(ch, i))) << rate << " Hz, sample " << i;
+                loudest = std::max(loudest, std::abs(audio.getSample(ch, i)));
+            }
+        EXPECT_GT(loudest, 1e-2f) << rate << " Hz";
+    }
+}
+
+TEST(ProcessorHostState, ASwitchLeftBetweenItsStatesReadsBackExactlyAsRestored)
+{
+    auto plugin = load(vst3);
+    ASSERT_NE(plugin, nullptr);
+    plugin->setParameter(ParameterIds::ultraMode, "0");
+    plugin->setParameter(ParameterIds::power, "0");
+    const auto off = plugin->saveState();
+    plugin->setParameter(ParameterIds::ultraMode, "1");
+    plugin->setParameter(ParameterIds::power, "1");
+    const auto on = plugin->saveState();
+
+    // A host may set a switch to any raw value; the switch reads it as the nearer state.
+    const std::tuple<const juce::MemoryBlock&, float, float> cases[] = {{off, 0.38f, 0.0f},
+                                                                        {on, 0.62f, 1.0f}};
+    for (const auto& [state, raw, expected] : cases)
+        for (const auto* id : {ParameterIds::ultraMode, ParameterIds::power})
+        {
+            SCOPED_TRACE(juce::String(id) + " at " + juce::String(raw));
+            auto* parameter = plugin->findParameter(id);
+            parameter->setValueNotifyingHost(raw);
+            renderOneBlock(*plugin);
+            ASSERT_FLOAT_EQ(parameter->getValue(), raw);
+
+            plugin->restoreState(state);
+            renderOneBlock(*plugin);
+            EXPECT_EQ(parameter->getValue(), expected);
+        }
 }

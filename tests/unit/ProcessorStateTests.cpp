@@ -1,6 +1,8 @@
 // Host state on the processor itself: the bytes are the parameter tree as it
-// stands, replace whatever the block held, and restore every parameter.
+// stands, replace whatever the block held, and restore every parameter; crafted bytes are
+// refused or kept in range, and the audio runs on after them.
 
+#include "CraftedStates.h"
 #include "ProcessorTestProbe.h"
 #include "processor/ParameterIds.h"
 
@@ -91,4 +93,29 @@ TEST(ProcessorState, MissingChildKeepsTheValueAndIsAppended)
     const auto& state = p->apvts->state;
     ASSERT_EQ(state.getNumChildren(), 11);
     EXPECT_EQ(state.getChild(10).getProperty("id").toString(), ParameterIds::highPass);
+}
+
+//==============================================================================
+TEST(ProcessorState, CraftedStatesLeaveEveryValueFiniteAndTheAudioRunning)
+{
+    auto saved = makeProcessor(craftedSavedValues);
+    for (const auto& c : craftedStates(stateOf(*saved)))
+    {
+        SCOPED_TRACE(c.what.toStdString());
+        auto p = makeProcessor(craftedLiveValues);
+        prepare(*p, 44100.0, 256);
+        long long position = 0;
+        loudestOutput(*p, 2, 44100.0, position);
+        const auto before = stateOf(*p);
+
+        p->setStateInformation(c.bytes.getData(), (int)c.bytes.getSize());
+
+        if (c.nonFiniteParameter == nullptr)
+        {
+            EXPECT_EQ(stateOf(*p), before) << "refused bytes change nothing";
+            EXPECT_FALSE(p->restoreState(c.bytes.getData(), (int)c.bytes.getSize()));
+        }
+        expectRestoredAndFinite(*p, c);
+        expectTheAudioRunsOn(*p, position);
+    }
 }
