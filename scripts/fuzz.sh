@@ -10,7 +10,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BRIMWELL_BUILD_DIR:-$root/build}-asan
 seconds=${1:-60}
 seeds="$root/tests/fuzz/seeds"
-export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+# As the tests run (tests/CMakeLists.txt): the same framework reports left out.
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:suppressions=$root/tests/sanitizers/ubsan.supp
+export LSAN_OPTIONS=suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0
 
 # fuzz TARGET DICTIONARY SEED_FOLDER...
 fuzz() {
