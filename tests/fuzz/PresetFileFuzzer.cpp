@@ -14,7 +14,7 @@ struct FuzzedPresetBox
 {
     FuzzedProcessor fuzzed;
     const juce::File file = fuzzed.processor.presetManager->presetFolder.getChildFile("Fuzzed.rcp");
-    const bool written = file.replaceWithText("not yet a state");
+    const bool written = file.replaceWithText("not yet a state"); // there before the box lists the folder
     PresetBox box{*fuzzed.processor.presetManager};
 };
 } // namespace
