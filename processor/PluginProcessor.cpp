@@ -244,14 +244,14 @@ void ZiruzozodAudioProcessor::processBlock(juce::AudioBuffer<float>& buffer, juc
 
     // One segment, unless the host sends more samples than it announced at preparation:
     // then the chain runs in pieces of the prepared size, and the fade spans the whole block.
+    // An empty block runs no segment but still steps the fade.
     const int blockLength = buffer.getNumSamples();
-    int start = 0;
-    do
+    for (int start = 0; start < blockLength;)
     {
         const int length = juce::jmin(preparedBlockSize, blockLength - start);
         processSegment(buffer, start, length, parameters, fade, blockLength);
         start += length;
-    } while (start < blockLength);
+    }
 
     if (fade.swapsNetworks)
         swapInChosenNetworks();

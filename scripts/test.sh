@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test with ctest.
+# The whole test suite, as CI runs it. Installs what is missing, checks the formatting, builds
+# Release and runs every test with ctest; then the checking builds (scripts/check-builds.sh:
+# Debug, AddressSanitizer with UndefinedBehaviorSanitizer, ThreadSanitizer) and a minute of
+# fuzzing per fuzz target (scripts/fuzz.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BRIMWELL_BUILD_DIR:-$root/build}
@@ -7,5 +10,6 @@ build=${BRIMWELL_BUILD_DIR:-$root/build}
 "$root/scripts/install-deps.sh"
 "$root/scripts/check-format.sh"
 BRIMWELL_BUILD_DIR="$build" "$root/scripts/build.sh"
-cd "$build"
-ctest --output-on-failure --timeout 600
+ctest --test-dir "$build" --output-on-failure --timeout 600 -j"$(nproc)"
+BRIMWELL_BUILD_DIR="$build" "$root/scripts/check-builds.sh"
+BRIMWELL_BUILD_DIR="$build" "$root/scripts/fuzz.sh" 60

@@ -3,7 +3,7 @@
 # loader's message; the shipped files pass.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-check="${BRIMWELL_BUILD_DIR:?}/brimwell_modelcheck_artefacts/Release/brimwell_modelcheck"
+check="${BRIMWELL_MODELCHECK:?path of the built brimwell_modelcheck}"
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 
 "$check" "$root"/resources/models/model_*.json || { echo "FAIL: a shipped model file does not load"; exit 1; }

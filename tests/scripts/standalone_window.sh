@@ -3,7 +3,7 @@
 # pointer over the input-trim knob brings up the value bubble, and the app, asked to quit while
 # the bubble is shown, closes the editor and exits cleanly.
 set -euo pipefail
-app="${BRIMWELL_BUILD_DIR:?}/Brimwell_artefacts/Release/Standalone/Brimwell"
+app="${BRIMWELL_STANDALONE:?path of the built Standalone app}"
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 export HOME="$work/home"; mkdir -p "$HOME"
 

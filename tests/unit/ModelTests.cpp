@@ -429,7 +429,9 @@ TEST(ModelFiles, All25CompiledInFilesHaveTheShippedForm)
         size_t count = 0;
         for (size_t i = 0; i < shapes.size(); ++i)
         {
-            const auto& [key, shape] = shapes[i];
+            // Plain references: the lambda below captures key, which C++17 forbids for a binding.
+            const auto& key = shapes[i].first;
+            const auto& shape = shapes[i].second;
             EXPECT_EQ(weightKeys[i], key);
             const auto& entry = weights[key];
             ASSERT_EQ(entry.size(), shape[0]) << key;
