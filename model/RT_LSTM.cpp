@@ -2,12 +2,32 @@
 
 #include "NetworkLoader.h"
 
+#include <limits>
+
+namespace
+{
+// The JSON library's conversion to int, except for a floating value that int cannot hold,
+// whose truncation is undefined: it saturates. Such a count names no network either way.
+int readInputCount(const nlohmann::json& count)
+{
+    if (count.is_number_float())
+    {
+        const double value = count.get<double>();
+        constexpr double below = (double)std::numeric_limits<int>::min() - 1.0;
+        constexpr double above = (double)std::numeric_limits<int>::max() + 1.0;
+        if (!(value > below && value < above))
+            return value > 0.0 ? std::numeric_limits<int>::max() : std::numeric_limits<int>::min();
+    }
+    return count.get<int>();
+}
+} // namespace
+
 void RT_LSTM::load_json(const juce::MemoryBlock& modelFile)
 {
     const auto* text = static_cast<const char*>(modelFile.getData());
     const auto document = nlohmann::json::parse(text, text + modelFile.getSize());
 
-    input_size = document.at("model_data").at("input_size").get<int>();
+    input_size = readInputCount(document.at("model_data").at("input_size"));
 
     switch (input_size)
     {

@@ -102,9 +102,23 @@ class Walk
         return true;
     }
 
+    /** UTF-8 in its shortest form. The framework keeps a text's bytes as they came but writes
+        it back with the byte count of its shortest form, so a longer form of a character in a
+        name would lose the name's terminator, and the state saved next would not read back. */
     static bool isUtf8(const std::uint8_t* text, std::size_t length) noexcept
     {
-        return juce::CharPointer_UTF8::isValidString(reinterpret_cast<const char*>(text), (int)length);
+        if (!juce::CharPointer_UTF8::isValidString(reinterpret_cast<const char*>(text), (int)length))
+            return false;
+
+        for (std::size_t i = 0; i < length && text[i] != 0; ++i)
+        {
+            const auto next = i + 1 < length ? text[i + 1] : 0;
+            const bool longerForm = text[i] == 0xc0 || text[i] == 0xc1 || (text[i] == 0xe0 && next < 0xa0) ||
+                                    (text[i] == 0xf0 && next < 0x90);
+            if (longerForm)
+                return false;
+        }
+        return true;
     }
 
     /** var::readFromStream: the size of what follows, a marker, the payload. The payload must be
