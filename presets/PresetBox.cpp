@@ -1,10 +1,10 @@
 #include "PresetBox.h"
 
 #include "processor/PluginProcessor.h"
+#include "processor/StateBytesCheck.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <limits>
 
 namespace
 {
@@ -149,16 +149,17 @@ void PresetBox::loadSelectedPreset()
     if (!file.exists())
         file = manager.fileChooser->chooseFileToOpen("Choose preset...", presetFolder, "*" + fileExtension);
 
-    // The processor takes the size as an int.
-    juce::MemoryBlock bytes;
-    if (!file.existsAsFile() || file.getSize() > std::numeric_limits<int>::max() ||
-        !file.loadFileAsData(bytes))
+    if (!file.existsAsFile())
         return;
 
     // The manager belongs to our processor. A refused file changes nothing, so the box shows the
-    // current preset again.
-    if (!static_cast<ZiruzozodAudioProcessor&>(manager.processor)
-             .restoreState(bytes.getData(), (int)bytes.getSize()))
+    // current preset again. A file larger than any state the processor takes is refused unread.
+    juce::MemoryBlock bytes;
+    const bool taken = file.getSize() <= (juce::int64)StateBytesCheck::maxBytes &&
+                       file.loadFileAsData(bytes) &&
+                       static_cast<ZiruzozodAudioProcessor&>(manager.processor)
+                           .restoreState(bytes.getData(), (int)bytes.getSize());
+    if (!taken)
     {
         const bool modified = presetModifiedValue.getValue();
         setText(currentPresetValue.toString() + (modified ? "*" : ""), juce::dontSendNotification);
