@@ -5,18 +5,22 @@
 //
 // Locks are counted by interposing the POSIX lock functions in this test binary: the
 // framework is linked into it statically, so every critical section, std::mutex or rwlock
-// that the processor or the framework code it calls could take passes through here.
+// that the processor or the framework code it calls could take passes through here. So does
+// the first use of a function-local static, whose guard may wait for another thread; the
+// blocks are counted in a process of their own, so that no earlier test has made that use.
 
 #include "AllocationCounter.h"
 #include "ProcessorTestProbe.h"
 #include "processor/HealthySamples.h"
 #include "processor/ParameterIds.h"
 
+#include <cxxabi.h>
 #include <dlfcn.h>
 #include <pthread.h>
 
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -90,6 +94,44 @@ extern "C"
     }
 }
 
+// Called only while a function-local static is not yet initialised: it may wait for another
+// thread that is initialising it.
+namespace __cxxabiv1
+{
+extern "C" int __cxa_guard_acquire(__guard* guard)
+{
+    static std::atomic<int (*)(__guard*)> real{nullptr};
+    noteLock();
+    return realFunction(real, "__cxa_guard_acquire")(guard);
+}
+} // namespace __cxxabiv1
+
+namespace
+{
+constexpr const char* freshProcessVariable = "BRIMWELL_REALTIME_FRESH_PROCESS";
+
+/** Whether this is a process of its own for the running test. If not, runs the test again in
+    a new process of this binary, fails here when it fails there, and returns false. */
+bool inAFreshProcess()
+{
+    if (std::getenv(freshProcessVariable) != nullptr)
+        return true;
+
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const auto filter = juce::String("--gtest_filter=") + test->test_suite_name() + "." + test->name();
+    juce::ChildProcess child;
+    setenv(freshProcessVariable, "1", 1);
+    const bool started = child.start(juce::StringArray{
+        juce::File::getSpecialLocation(juce::File::currentExecutableFile).getFullPathName(), filter});
+    unsetenv(freshProcessVariable);
+    EXPECT_TRUE(started) << filter;
+    const auto output = child.readAllProcessOutput();
+    EXPECT_EQ(child.getExitCode(), 0u) << output;
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test.")) << output;
+    return false;
+}
+} // namespace
+
 namespace
 {
 struct RealtimeCase
@@ -99,6 +141,11 @@ struct RealtimeCase
     int channels;
 };
 
+void PrintTo(const RealtimeCase& c, std::ostream* os)
+{
+    *os << c.rate << " Hz, Ultra Mode " << (c.ultraMode ? "on" : "off") << ", " << c.channels << " channels";
+}
+
 class ProcessBlockRealtime : public ::testing::TestWithParam<RealtimeCase>
 {
 };
@@ -107,10 +154,15 @@ class ProcessBlockRealtime : public ::testing::TestWithParam<RealtimeCase>
 const int blockSizes[] = {512, 1, 0, 333, 64, 511, 7, 128, 2, 480, 256, 512, 99, 17, 300};
 } // namespace
 
-TEST(ProcessorRealtime, LockCounterSeesTheFrameworksLocks)
+TEST(ProcessorRealtime, LockCounterSeesTheFrameworksLocksAndTheFirstUseOfAStatic)
 {
     juce::CriticalSection lock;
     std::mutex mutex;
+    auto firstUse = []
+    {
+        static const int value = std::rand();
+        return value;
+    };
     LockCounter locks;
     {
         const juce::ScopedLock sl(lock);
@@ -118,10 +170,16 @@ TEST(ProcessorRealtime, LockCounterSeesTheFrameworksLocks)
     mutex.lock();
     mutex.unlock();
     EXPECT_EQ(locks.count(), 2u);
+    firstUse();
+    firstUse();
+    EXPECT_EQ(locks.count(), 3u) << "only the first use waits";
 }
 
 TEST_P(ProcessBlockRealtime, NoAllocationAndNoLockForAnyBlockUpToThePreparedSize)
 {
+    if (!inAFreshProcess())
+        return;
+
     const auto c = GetParam();
     auto p = makeProcessor({{ParameterIds::ultraMode, c.ultraMode ? 1.0f : 0.0f}});
     prepare(*p, c.rate, 512, c.channels);
