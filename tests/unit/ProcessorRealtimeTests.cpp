@@ -224,7 +224,8 @@ TEST_P(ProcessBlockRealtime, NoAllocationAndNoLockForAnyBlockUpToThePreparedSize
     }
     EXPECT_EQ(allocations, 0u);
     EXPECT_EQ(locks, 0u);
-    EXPECT_TRUE(allFinite(buffer));
+    EXPECT_LT(OutputBounds::peak(buffer), OutputBounds::loudestAtTestSettings);
+    EXPECT_GT(OutputBounds::peak(buffer), OutputBounds::audible);
 }
 
 INSTANTIATE_TEST_SUITE_P(OversampledAndNot, ProcessBlockRealtime,
@@ -344,7 +345,7 @@ class UnhealthyInput : public ::testing::TestWithParam<UnhealthyCase>
 };
 
 /** Far above what the chain makes of the test signal, far below what a poisoned state gives. */
-constexpr float loudestHealthyOutput = 4.0f;
+constexpr float loudestHealthyOutput = OutputBounds::loudestAtTestSettings;
 } // namespace
 
 TEST(ProcessorRealtime, HealthySamplesAreFiniteAndAtMostAThousand)
@@ -399,7 +400,7 @@ TEST_P(UnhealthyInput, OutputIsHealthyFromThatBlockOn)
         ASSERT_LT(out.getMagnitude(0, 256), loudestHealthyOutput) << "block " << block << " after";
         loudest = std::max(loudest, out.getMagnitude(0, 256));
     }
-    EXPECT_GT(loudest, 1e-3f); // not silent for good
+    EXPECT_GT(loudest, OutputBounds::audible); // not silent for good
     EXPECT_TRUE(std::isfinite(p->outputLevelLeft.load()));
     EXPECT_TRUE(std::isfinite(p->outputLevelRight.load()));
 }
@@ -443,17 +444,4 @@ TEST(ProcessorRealtime, BoostThatIsNoNumberCountsAsZero)
     }
     EXPECT_EQ(probe.lastBoost(), 0);
     EXPECT_EQ(p->modelFadeCounter.load(), 0) << "one choice, one fade";
-}
-
-TEST(ProcessorRealtime, NaNBlockItselfComesOutFinite)
-{
-    auto p = makeProcessor();
-    prepare(*p, 48000.0, 128);
-    juce::AudioBuffer<float> block(2, 128);
-    for (int ch = 0; ch < 2; ++ch)
-        juce::FloatVectorOperations::fill(block.getWritePointer(ch), std::numeric_limits<float>::quiet_NaN(),
-                                          128);
-    juce::MidiBuffer midi;
-    p->processBlock(block, midi);
-    EXPECT_TRUE(allFinite(block));
 }
