@@ -312,14 +312,41 @@ TEST(ProcessorRealtime, StereoGivesEachChannelBitForBitWhatAMonoChainGivesIt)
 
 TEST(ProcessorRealtime, BlockLargerThanAnnouncedDuringAFadeRampsOverTheWholeBlock)
 {
-    auto p = makeProcessor();
-    prepare(*p, 44100.0, 64);
-    juce::AudioBuffer<float> big(2, 1000);
-    fillSignal(big, 0, 44100.0);
+    // With empty networks everything after the fade is linear and time-invariant, so the block
+    // is what a twin that does not fade gives, times one ramp over all of its samples.
+    auto faded = makeProcessor();
+    auto twin = makeProcessor();
     juce::MidiBuffer midi;
-    p->processBlock(big, midi); // step 12, over 1000 samples in pieces of 64
-    EXPECT_EQ(p->modelFadeCounter.load(), 11);
-    EXPECT_TRUE(allFinite(big));
+    for (auto* p : {faded.get(), twin.get()})
+    {
+        ProcessorTestProbe probe{*p};
+        probe.emptyAllNetworks();
+        prepare(*p, 44100.0, 64);
+        probe.skipBlockChoices(0.0f); // only the test moves the counter
+        p->modelFadeCounter.store(0);
+        juce::AudioBuffer<float> first(2, 64);
+        fillSignal(first, 0, 44100.0);
+        p->processBlock(first, midi);
+        probe.settleGains();
+    }
+
+    juce::AudioBuffer<float> big(2, 1000);
+    fillSignal(big, 64, 44100.0);
+    auto reference = big;
+    faded->modelFadeCounter.store(12); // as the editor's Ultra Mode toggle does
+    faded->processBlock(big, midi);    // step 12, over 1000 samples in pieces of 64
+    twin->processBlock(reference, midi);
+    EXPECT_EQ(faded->modelFadeCounter.load(), 11);
+
+    const float scale = OutputBounds::peak(reference);
+    ASSERT_GT(scale, OutputBounds::audible);
+    // The post low-pass smears the ramp (a step of 1/4000 per sample) by a sample or so: 3e-5.
+    float worst = 0.0f;
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < 1000; ++i)
+            worst = std::max(worst, std::abs(big.getSample(ch, i) - (1.0f - 0.25f * (float)i / 1000.0f) *
+                                                                        reference.getSample(ch, i)));
+    EXPECT_LT(worst, 1e-4f * scale); // a ramp over another length is off by up to a quarter
 }
 
 //==============================================================================
