@@ -289,7 +289,7 @@ class EveryRateAndPath : public ::testing::TestWithParam<RateAndPath>
         return unfaded;
     }
 
-    static constexpr int blockLength = 256;
+    static constexpr int blockLength = 128;
     long long position = 0;
 };
 
