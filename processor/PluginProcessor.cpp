@@ -42,6 +42,7 @@ ZiruzozodAudioProcessor::ZiruzozodAudioProcessor()
                          .withInput("Input", juce::AudioChannelSet::stereo(), true)
                          .withOutput("Output", juce::AudioChannelSet::stereo(), true))
 {
+    LstmKernels::active(); // the kernel choice is made here, not by the first block on the audio thread
     for (size_t k = 0; k < (size_t)numModels; ++k)
     {
         const auto modelFile = modelFileBytes((int)k);

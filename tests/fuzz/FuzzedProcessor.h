@@ -24,7 +24,8 @@ class FuzzedProcessor
     /** Every parameter finite and inside its range, normalised and in its own units. */
     void checkParameters();
 
-    /** Runs a few blocks of a test signal and requires finite output. */
+    /** Runs a few blocks of a test signal and requires output within the loudest the chain makes
+        of it at any settings. */
     void checkBlocks();
 
     /** The parameter values in their own units, in host order. */

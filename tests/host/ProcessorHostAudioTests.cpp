@@ -1,9 +1,11 @@
 // Audio through the built LV2 and VST3 binaries in a JUCE host: the demo signal at Boost 0
-// and 4, Ultra Mode on and off. The outputs are finite, both formats give the same audio, and
-// Boost 4 differs from Boost 0 by the models' level change less the makeup step between them.
+// and 4, Ultra Mode on and off. The outputs are bounded and audible, both formats give the
+// same audio, and Boost 4 differs from Boost 0 by the models' level change less the makeup
+// step between them.
 
 #include "HostedPlugin.h"
 #include "processor/ParameterIds.h"
+#include "tests/OutputBounds.h"
 
 #include <gtest/gtest.h>
 
@@ -71,15 +73,6 @@ double levelDecibels(const juce::AudioBuffer<float>& audio, int from)
     return 10.0 * std::log10(sum / juce::jmax(1, count) + 1e-30);
 }
 
-bool allFinite(const juce::AudioBuffer<float>& audio)
-{
-    for (int ch = 0; ch < audio.getNumChannels(); ++ch)
-        for (int i = 0; i < audio.getNumSamples(); ++i)
-            if (!std::isfinite(audio.getSample(ch, i)))
-                return false;
-    return true;
-}
-
 /** Whether the plug-in binary carries the model files of resources/models (the trained ones),
     rather than other files given to the build with BRIMWELL_MODEL_DIR. */
 bool builtWithShippedModels()
@@ -114,15 +107,16 @@ std::map<std::string, Render>& renders()
 }
 } // namespace
 
-TEST(ProcessorHostAudio, DemoSignalRendersFiniteAndAudible)
+TEST(ProcessorHostAudio, DemoSignalRendersAtABoundedAudibleLevel)
 {
+    // The demo signal peaks at -12 dBFS, and so does what the chain makes of it.
     ASSERT_GT(demoSignal().getNumSamples(), (int)rate) << "no demo signal from " << BRIMWELL_HOST_PATH;
     for (auto& [name, r] : renders())
     {
         SCOPED_TRACE(name);
         ASSERT_TRUE(r.ok);
-        EXPECT_TRUE(allFinite(r.audio));
-        EXPECT_GT(levelDecibels(r.audio, (int)rate), -80.0);
+        EXPECT_LT(OutputBounds::peak(r.audio), OutputBounds::loudestAtTestSettings);
+        EXPECT_GT(levelDecibels(r.audio, (int)rate), -80.0); // from 1 s on, past the gain ramps and the fade
     }
 }
 

@@ -4,6 +4,7 @@
 // block size recorded, then prepared), setting parameters in their own units, and a probe of
 // the processor's private chain state.
 
+#include "../OutputBounds.h"
 #include "processor/PluginProcessor.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +91,13 @@ struct ProcessorTestProbe
         return p.makeupGain;
     }
 
+    /** Every gain stage at its target, as half a second of blocks would leave it. */
+    void settleGains()
+    {
+        for (auto* stage : {&p.inputGain, &p.driveGain, &p.outputGain, &p.dryGain, &p.wetGain, &p.makeupGain})
+            stage->reset();
+    }
+
     const LevelFollower* followerLeft() const { return p.levelFollowerLeft.get(); }
     const LevelFollower* followerRight() const { return p.levelFollowerRight.get(); }
 };
@@ -127,6 +135,9 @@ makeProcessor(const std::map<juce::String, float>& parameters = {})
         setParameter(*p, id, value);
     return p;
 }
+
+/** The largest magnitude of fillSignal's samples. */
+constexpr float testSignalPeak = 0.26f;
 
 /** A deterministic guitar-ish test signal: two partials and a little noise, around -12 dBFS. */
 inline void fillSignal(juce::AudioBuffer<float>& buffer, long long firstSample, double rate)
