@@ -12,15 +12,15 @@ export HOME="$work/home"; mkdir -p "$HOME/.lv2" "$HOME/.vst3" "$work/elsewhere"
 
 fail() { echo "FAIL: $*"; exit 1; }
 
-# Runs the host on a bundle: it must render, name the binary inside that bundle, and print
-# nothing on stderr (lilv warns there of a duplicate or reloaded plug-in).
+# Runs the host on a bundle: it must render, name the binary inside that bundle, and pass on
+# no warning of lilv's (a duplicate or reloaded plug-in).
 runs() {
     local bundle=$1 name=$2 binary=$3 status=0
     "$host" "$bundle" --list --in "$work/in.wav" --out "$work/out.wav" > "$work/stdout" 2> "$work/stderr" || status=$?
     [[ $status -eq 0 ]] || { cat "$work/stderr"; fail "$bundle exited $status"; }
     [[ $(head -n 1 "$work/stdout") == "$name $bundle/$binary" ]] ||
         fail "$bundle listed \"$(head -n 1 "$work/stdout")\", not \"$name $bundle/$binary\""
-    [[ ! -s "$work/stderr" ]] || { cat "$work/stderr"; fail "$bundle printed warnings"; }
+    ! grep -qiE "lilv|duplicate|reloading" "$work/stderr" || { cat "$work/stderr"; fail "$bundle printed warnings"; }
 }
 
 # A bundle whose binary is broken must be refused, whatever copy is installed.

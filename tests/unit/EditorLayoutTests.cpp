@@ -15,6 +15,15 @@
 #include <functional>
 #include <string>
 
+// The sanitizers reserve terabytes of address space: there a child is bounded in time only.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define BRIMWELL_SANITIZED_BUILD 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define BRIMWELL_SANITIZED_BUILD 1
+#endif
+#endif
+
 namespace
 {
 struct Placement
@@ -125,11 +134,11 @@ class FifoOpenCount
 };
 
 /** For a child that runs one case: killed after a minute, and out of memory 512 MiB past what
-    it holds now (the sanitizers reserve terabytes of address space, so there only the time). */
+    it holds now. */
 void boundThisProcess()
 {
     ::alarm(60);
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !BRIMWELL_SANITIZED_BUILD
     long pages = 0;
     if (std::FILE* statm = std::fopen("/proc/self/statm", "r"))
     {
