@@ -84,13 +84,16 @@ std::optional<juce::MemoryBlock> readSmallRegularFile(const juce::File& file, in
 }
 #endif
 
-/** The settings document, or nothing when the text is not one the framework's form allows. A
+/** The settings document, or nothing when the bytes are not a text the framework's form allows. A
     document type declaration is refused outright: it is how an XML file makes its reader fetch
     other files or expand entities; a cap on the tags bounds the parser's recursion, one level
     per nested element. */
 std::unique_ptr<juce::XmlElement> parseSettings(const juce::MemoryBlock& bytes)
 {
-    const auto text = juce::String::fromUTF8(static_cast<const char*>(bytes.getData()), (int)bytes.getSize());
+    const auto* data = static_cast<const char*>(bytes.getData());
+    if (!juce::CharPointer_UTF8::isValidString(data, (int)bytes.getSize()))
+        return {};
+    const auto text = juce::String::fromUTF8(data, (int)bytes.getSize());
     if (text.containsIgnoreCase("<!DOCTYPE") || text.containsIgnoreCase("<!ENTITY"))
         return {};
 

@@ -281,6 +281,10 @@ TEST_F(EditorLayout, OpensAtTheRememberedSizeAndAnyOtherFileGivesAUsableWindow)
              ASSERT_TRUE(scratch.getChildFile("elsewhere.settings").createSymbolicLink(f, false));
          },
          1280, 750},
+        {"bytes that are not UTF-8",
+         [&](const juce::File& f, const juce::File&)
+         { writeText(f, header + "<PROPERTIES>\xc3(" + half + "</PROPERTIES>"); },
+         896, 525},
         // 210 KB: past the size cap. Read by the framework's recursive parser, it overflows the stack.
         {"30,000 nested elements", nested(30000), 896, 525},
         // Within the size cap, but more tags than a settings file of one key has.
