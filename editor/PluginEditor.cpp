@@ -43,7 +43,8 @@ ZiruzozodAudioProcessorEditor::ZiruzozodAudioProcessorEditor(
     ZiruzozodAudioProcessor& p, const juce::PropertiesFile::Options& settingsOptions)
     : juce::AudioProcessorEditor(p),
       backgroundImage(picture(BinaryData::background_png, BinaryData::background_pngSize)), audioProcessor(p),
-      presetBox(*p.presetManager), leftMeter(p.outputLevelLeft, 1.0f), rightMeter(p.outputLevelRight, 1.0f)
+      presetBox(*p.presetManager), leftMeter(p.outputLevelLeft, 1.0f), rightMeter(p.outputLevelRight, 1.0f),
+      editorSettings(settingsOptions)
 {
     const auto meterStrip = picture(BinaryData::meter_png, BinaryData::meter_pngSize);
 
@@ -127,17 +128,13 @@ ZiruzozodAudioProcessorEditor::ZiruzozodAudioProcessorEditor(
     lpAttachment = std::make_unique<SliderAttachment>(state, ParameterIds::lowPass, *lpKnob);
     hpAttachment = std::make_unique<SliderAttachment>(state, ParameterIds::highPass, *hpKnob);
 
-    editorSettings.setStorageParameters(settingsOptions);
-
     if (auto* sizeRules = getConstrainer())
     {
         sizeRules->setFixedAspectRatio((double)CanvasLayout::width / (double)CanvasLayout::height);
         sizeRules->setSizeLimits(minimumWidth, minimumHeight, CanvasLayout::width, CanvasLayout::height);
     }
 
-    auto* settings = sizeSettings();
-    const double ratio =
-        sizeRatioFrom(settings != nullptr ? settings->getValue(sizeRatioKey) : juce::String());
+    const double ratio = sizeRatioFrom(editorSettings.getValue(sizeRatioKey));
 
     setResizable(true, true);
     setSize((int)(ratio * CanvasLayout::width), (int)(ratio * CanvasLayout::height));
@@ -168,17 +165,6 @@ juce::PropertiesFile::Options ZiruzozodAudioProcessorEditor::defaultSettingsOpti
     return options;
 }
 
-juce::PropertiesFile* ZiruzozodAudioProcessorEditor::sizeSettings()
-{
-#if JUCE_LINUX || JUCE_BSD
-    // Here the framework's all-users file is /var/.Brimwell/Brimwell.settings: writable by root
-    // alone, and merely probing it creates it. The user's own file is the one that makes sense.
-    return editorSettings.getUserSettings();
-#else
-    return editorSettings.getCommonSettings(true);
-#endif
-}
-
 void ZiruzozodAudioProcessorEditor::paint(juce::Graphics& g)
 {
     g.setColour(juce::Colours::black);
@@ -190,8 +176,7 @@ void ZiruzozodAudioProcessorEditor::resized()
 {
     const float scale = (float)getWidth() / (float)CanvasLayout::width;
 
-    if (auto* settings = sizeSettings())
-        settings->setValue(sizeRatioKey, (double)scale);
+    editorSettings.setValue(sizeRatioKey, (double)scale);
 
     const std::pair<juce::Component*, juce::Rectangle<int>> placements[] = {
         {driveKnob.get(), CanvasLayout::driveKnob},

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/EditorSettingsFile.h"
 #include "editor/FadeinPopupSlider.h"
 #include "editor/FilmStripComponent.h"
 #include "editor/KnobLooks.h"
@@ -28,17 +29,14 @@ class ZiruzozodAudioProcessorEditor : public juce::AudioProcessorEditor
 
     ~ZiruzozodAudioProcessorEditor() override;
 
-    /** Where the size is remembered: "Brimwell.settings", for all users where that can be written. */
+    /** Where the size is remembered: "Brimwell.settings", for all users where that can be written
+        (on Linux the user's, ~/.Brimwell/Brimwell.settings). */
     static juce::PropertiesFile::Options defaultSettingsOptions();
 
     void paint(juce::Graphics&) override;
     void resized() override;
 
   private:
-    /** The settings that hold "sizeRatio": the all-users file where it can be written, else
-        the user's (on Linux always the user's). */
-    juce::PropertiesFile* sizeSettings();
-
     using ButtonAttachment = juce::AudioProcessorValueTreeState::ButtonAttachment;
     using SliderAttachment = juce::AudioProcessorValueTreeState::SliderAttachment;
 
@@ -69,7 +67,7 @@ class ZiruzozodAudioProcessorEditor : public juce::AudioProcessorEditor
         drymixAttachment, lpAttachment, hpAttachment;
 
     FilmStripComponent leftMeter, rightMeter;
-    juce::ApplicationProperties editorSettings;
+    EditorSettingsFile editorSettings;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(ZiruzozodAudioProcessorEditor)
 };

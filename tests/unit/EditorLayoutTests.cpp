@@ -5,6 +5,25 @@
 
 #include <BinaryData.h>
 
+#include <sys/inotify.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+// The sanitizers reserve terabytes of address space: there a child is bounded in time only.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define BRIMWELL_SANITIZED_BUILD 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define BRIMWELL_SANITIZED_BUILD 1
+#endif
+#endif
+
 namespace
 {
 struct Placement
@@ -38,6 +57,100 @@ const Placement expectedControls[] = {
 std::unique_ptr<juce::PropertiesFile> openSettings(const juce::PropertiesFile::Options& options)
 {
     return std::make_unique<juce::PropertiesFile>(options);
+}
+
+std::string repeat(const std::string& s, int times)
+{
+    std::string result;
+    result.reserve(s.size() * (size_t)times);
+    for (int i = 0; i < times; ++i)
+        result += s;
+    return result;
+}
+
+void writeText(const juce::File& file, const std::string& text)
+{
+    ASSERT_TRUE(file.replaceWithData(text.data(), text.size()));
+}
+
+/** Writes a settings file as the framework's property file does, holding the given ratio text. */
+void writeSettings(const juce::File& file, const char* stored)
+{
+    juce::PropertiesFile settings(file, ZiruzozodAudioProcessorEditor::defaultSettingsOptions());
+    settings.setValue("sizeRatio", stored);
+    ASSERT_TRUE(settings.save());
+}
+
+/** A regular file, or a link to one. */
+bool isRegularFile(const juce::File& file)
+{
+    struct stat status = {};
+    return ::stat(file.getFullPathName().toRawUTF8(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+/** The ratio stored, as the framework's own reader takes it; read only from a regular file. */
+double storedRatio(const juce::File& file)
+{
+    auto options = ZiruzozodAudioProcessorEditor::defaultSettingsOptions();
+    return isRegularFile(file) ? juce::PropertiesFile(file, options).getDoubleValue("sizeRatio") : -1.0;
+}
+
+/** Counts, from now on, the opens of those of the files that are FIFOs. Opening one for reading
+    is wrong even without blocking: a writer waiting for a reader would go on. */
+class FifoOpenCount
+{
+  public:
+    explicit FifoOpenCount(std::initializer_list<juce::File> files)
+        : watch(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        for (const auto& file : files)
+        {
+            struct stat status = {};
+            const auto* path = file.getFullPathName().toRawUTF8();
+            if (::stat(path, &status) == 0 && S_ISFIFO(status.st_mode))
+                ::inotify_add_watch(watch, path, IN_OPEN);
+        }
+    }
+
+    ~FifoOpenCount() { ::close(watch); }
+
+    int opens() const
+    {
+        int count = 0;
+        alignas(inotify_event) char events[4096];
+        for (ssize_t size; (size = ::read(watch, events, sizeof events)) > 0;)
+            for (ssize_t at = 0; at < size;)
+            {
+                // Past the opens comes the end of the watch, once the file is replaced.
+                const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+                count += (event->mask & IN_OPEN) != 0 ? 1 : 0;
+                at += (ssize_t)sizeof(inotify_event) + (ssize_t)event->len;
+            }
+        return count;
+    }
+
+  private:
+    const int watch;
+};
+
+/** For a child that runs one case: killed after a minute, and out of memory 512 MiB past what
+    it holds now. */
+void boundThisProcess()
+{
+    ::alarm(60);
+#if !BRIMWELL_SANITIZED_BUILD
+    long pages = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r"))
+    {
+        if (std::fscanf(statm, "%ld", &pages) != 1)
+            pages = 0;
+        std::fclose(statm);
+    }
+    const auto limit = (rlim_t)pages * (rlim_t)::sysconf(_SC_PAGESIZE) + ((rlim_t)512 << 20);
+    const rlimit memory{limit, limit};
+    if (pages == 0 || ::setrlimit(RLIMIT_AS, &memory) != 0)
+        std::_Exit(3);
+#endif
 }
 } // namespace
 
@@ -115,35 +228,151 @@ TEST_F(EditorLayout, ResizingRemembersTheWidthOverTheCanvasWidth)
     }
 }
 
-TEST_F(EditorLayout, OpensAtTheRememberedSizeAndABadOneGivesAUsableWindow)
+TEST_F(EditorLayout, OpensAtTheRememberedSizeAndAnyOtherFileGivesAUsableWindow)
 {
-    // Both products truncated. Not a finite number: the default size; a number beyond the size
-    // limits: the nearest limit. What the layout stores then is the size it opened at.
+    // Whatever the settings file is, the editor opens at a usable size and the file holds the
+    // size it opened at once the editor closes. A stored number: both products truncated; not
+    // a finite number: the default; beyond the size limits: the nearest limit. A file that is not
+    // a small regular settings file, or asks its reader to fetch another, is not read at all
+    // (default size) and is replaced. Each case runs in a child bounded in time and memory, so a
+    // reader that crashes, hangs or eats memory fails its case, not the run.
+    const auto ratio = [](const char* stored)
+    { return [stored](const juce::File& f, const juce::File&) { writeSettings(f, stored); }; };
+    const std::string header = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    const std::string half = "<VALUE name=\"sizeRatio\" val=\"0.5\"/>";
+    const auto nested = [&](int depth)
+    {
+        return [=](const juce::File& f, const juce::File&)
+        {
+            writeText(f, header + "<PROPERTIES>" + half + repeat("<a>", depth) + repeat("</a>", depth) +
+                             "</PROPERTIES>");
+        };
+    };
+    const auto fetching = [&](const juce::File& source)
+    {
+        return header + "<!DOCTYPE PROPERTIES SYSTEM \"" + source.getFullPathName().toStdString() +
+               "\">\n<PROPERTIES><VALUE name=\"sizeRatio\" val=\"&fetched;\"/></PROPERTIES>\n";
+    };
+
     const struct
     {
-        const char* stored;
+        const char* what;
+        std::function<void(const juce::File& settings, const juce::File& scratch)> make;
         int width, height;
-    } cases[] = {{"0.5", 1280, 750}, {"1", 2560, 1500},  {"0.25", 640, 375}, {"0.333", 852, 499},
-                 {"abc", 896, 525},  {"nan", 896, 525},  {"-inf", 896, 525}, {"", 896, 525},
-                 {"0", 640, 375},    {"-1", 640, 375},   {"1e-9", 640, 375}, {"0.2", 640, 375},
-                 {"5", 2560, 1500},  {"1.5", 2560, 1500}};
+    } cases[] = {
+        {"0.5", ratio("0.5"), 1280, 750},
+        {"1", ratio("1"), 2560, 1500},
+        {"0.25", ratio("0.25"), 640, 375},
+        {"0.333", ratio("0.333"), 852, 499},
+        {"abc", ratio("abc"), 896, 525},
+        {"nan", ratio("nan"), 896, 525},
+        {"-inf", ratio("-inf"), 896, 525},
+        {"empty", ratio(""), 896, 525},
+        {"0", ratio("0"), 640, 375},
+        {"-1", ratio("-1"), 640, 375},
+        {"1e-9", ratio("1e-9"), 640, 375},
+        {"0.2", ratio("0.2"), 640, 375},
+        {"5", ratio("5"), 2560, 1500},
+        {"1.5", ratio("1.5"), 2560, 1500},
+        {"a link to a settings file of 0.5",
+         [](const juce::File& f, const juce::File& scratch)
+         {
+             writeSettings(scratch.getChildFile("elsewhere.settings"), "0.5");
+             ASSERT_TRUE(scratch.getChildFile("elsewhere.settings").createSymbolicLink(f, false));
+         },
+         1280, 750},
+        {"bytes that are not UTF-8",
+         [&](const juce::File& f, const juce::File&)
+         { writeText(f, header + "<PROPERTIES>\xc3(" + half + "</PROPERTIES>"); },
+         896, 525},
+        // 210 KB: past the size cap. Read by the framework's recursive parser, it overflows the stack.
+        {"30,000 nested elements", nested(30000), 896, 525},
+        // Within the size cap, but more tags than a settings file of one key has.
+        {"100 nested elements", nested(100), 896, 525},
+        {"a document type naming /dev/zero",
+         [&](const juce::File& f, const juce::File&) { writeText(f, fetching(juce::File("/dev/zero"))); },
+         896, 525},
+        {"a document type naming a FIFO",
+         [&](const juce::File& f, const juce::File& scratch)
+         {
+             const auto fifo = scratch.getChildFile("dtd");
+             ASSERT_EQ(::mkfifo(fifo.getFullPathName().toRawUTF8(), 0600), 0);
+             writeText(f, fetching(fifo));
+         },
+         896, 525},
+        {"a FIFO",
+         [](const juce::File& f, const juce::File&)
+         { ASSERT_EQ(::mkfifo(f.getFullPathName().toRawUTF8(), 0600), 0); },
+         896, 525},
+        {"a link to /dev/zero",
+         [](const juce::File& f, const juce::File&)
+         { ASSERT_TRUE(juce::File("/dev/zero").createSymbolicLink(f, false)); },
+         896, 525},
+        // Sparse: a gigabyte that takes no disk, valid up to where the zeros begin.
+        {"a 1 GiB file",
+         [&](const juce::File& f, const juce::File&)
+         {
+             writeText(f, header + "<PROPERTIES>" + half);
+             ASSERT_EQ(::truncate(f.getFullPathName().toRawUTF8(), (off_t)1 << 30), 0);
+         },
+         896, 525},
+    };
+
+    // The child, a new run of this test up to its case, prints what it saw.
+    const auto scratch = home.path().getChildFile("scratch");
+    const auto openAndReport = [this, &scratch]
+    {
+        boundThisProcess();
+        const FifoOpenCount fifos{settingsFile(), scratch.getChildFile("dtd")};
+        auto& editor = openEditor();
+        const int width = editor.getWidth(), height = editor.getHeight();
+        closeEditor();
+        std::fprintf(stderr, "opened at %d x %d, then stored %.4f in a %s; FIFOs opened: %d\n", width, height,
+                     storedRatio(settingsFile()), isRegularFile(settingsFile()) ? "regular file" : "other",
+                     fifos.opens());
+        removeTemporaryHomes();
+        std::_Exit(0);
+    };
+    // Not a plain fork: the child must not share the framework's message queue with this process.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(c.stored);
-        {
-            auto settings = openSettings(settingsOptions());
-            settings->setValue("sizeRatio", c.stored);
-            ASSERT_TRUE(settings->save());
-        }
-        auto& editor = openEditor();
-        EXPECT_EQ(editor.getWidth(), c.width);
-        EXPECT_EQ(editor.getHeight(), c.height);
-        closeEditor();
+        SCOPED_TRACE(c.what);
+        scratch.deleteRecursively();
+        ASSERT_TRUE(scratch.createDirectory());
+        settingsFile().deleteRecursively();
+        ASSERT_TRUE(settingsFile().getParentDirectory().createDirectory());
+        c.make(settingsFile(), scratch);
 
-        const auto stored = openSettings(settingsOptions())->getValue("sizeRatio");
-        EXPECT_NEAR(stored.getDoubleValue(), (double)c.width / 2560.0, 1e-6) << stored;
-        settingsFile().deleteFile();
+        const auto expected =
+            juce::String::formatted("opened at %d x %d, then stored %.4f in a regular file; FIFOs opened: 0",
+                                    c.width, c.height, (double)c.width / 2560.0);
+        EXPECT_EXIT(openAndReport(), ::testing::ExitedWithCode(0), expected.toStdString());
     }
+}
+
+TEST_F(EditorLayout, AFailedWriteLeavesTheSettingsFileAsItWas)
+{
+    // With no room to write (a file size limit of 0), storing the new size fails, and the old
+    // file stays whole: the new one goes to a temporary file, renamed only once complete.
+    writeSettings(settingsFile(), "0.5");
+    const auto resizeWithNoRoom = [this]
+    {
+        boundThisProcess();
+        rlimit room = {};
+        ::getrlimit(RLIMIT_FSIZE, &room);
+        const rlimit noRoom{0, room.rlim_max};
+        std::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &noRoom);
+        openEditor().setSize(640, 375);
+        closeEditor();
+        ::setrlimit(RLIMIT_FSIZE, &room);
+        std::fprintf(stderr, "then stored %.4f\n", storedRatio(settingsFile()));
+        removeTemporaryHomes();
+        std::_Exit(0);
+    };
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(resizeWithNoRoom(), ::testing::ExitedWithCode(0), "then stored 0\\.5000");
 }
 
 TEST_F(EditorLayout, WithoutSettingsOpensAt896By525ThenSettlesAt895By524)

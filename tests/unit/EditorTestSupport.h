@@ -43,7 +43,19 @@ class EditorFixture : public ::testing::Test
         return {children.begin(), children.end()};
     }
 
-    // First, so that the editor and the processor are gone before HOME is restored.
+    /** For a child that ends itself (a death test's): removes this fixture's HOME and the one
+        the test run made, which no destructor will. */
+    void removeTemporaryHomes() const
+    {
+        home.path().deleteRecursively();
+        if (runHome.getFileName().startsWith("brimwell-test-home-"))
+            runHome.deleteRecursively();
+    }
+
+    // The HOME that the test run made, and then, first of all that is destroyed, this fixture's,
+    // so that the editor and the processor are gone before HOME is restored.
+    const juce::File runHome{
+        juce::String::fromUTF8(std::getenv("HOME") != nullptr ? std::getenv("HOME") : "")};
     ScopedTemporaryHome home;
     std::unique_ptr<ZiruzozodAudioProcessor> processor = std::make_unique<ZiruzozodAudioProcessor>();
     std::unique_ptr<ZiruzozodAudioProcessorEditor> openedEditor;

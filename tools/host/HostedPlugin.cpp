@@ -1,5 +1,12 @@
 #include "HostedPlugin.h"
 
+#include <link.h>
+
+#include <climits>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
 namespace
 {
 juce::String hostParameterId(const juce::AudioProcessorParameter& p)
@@ -42,7 +49,82 @@ juce::String lv2PluginUri(const juce::File& bundle)
     const int close = before.lastIndexOfChar('>');
     return open >= 0 && close > open ? before.substring(open + 1, close) : juce::String();
 }
+
+/** The file itself, every link on its way resolved; the file as given when that fails. */
+juce::File realFile(const char* path)
+{
+    char resolved[PATH_MAX];
+    return juce::File(juce::String::fromUTF8(::realpath(path, resolved) != nullptr ? resolved : path));
+}
+
+/** The loaded shared object that lies in the bundle (links resolved), or none. What is
+    loaded is the proof of which copy runs: a host may find another with the same ID. */
+juce::File loadedBinaryInside(const juce::File& bundle)
+{
+    struct Search
+    {
+        juce::File bundle, found;
+    } search{realFile(bundle.getFullPathName().toRawUTF8()), {}};
+
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* data)
+        {
+            auto& s = *static_cast<Search*>(data);
+            if (info->dlpi_name == nullptr || info->dlpi_name[0] == 0)
+                return 0;
+            const auto binary = realFile(info->dlpi_name);
+            if (!binary.isAChildOf(s.bundle))
+                return 0;
+            s.found = binary;
+            return 1;
+        },
+        &search);
+    return search.found;
+}
+
+/** A folder made for this process alone (mkdtemp): hosts run side by side in the tests. */
+juce::File newTemporaryFolder()
+{
+    auto pattern = juce::File::getSpecialLocation(juce::File::tempDirectory)
+                       .getChildFile("brimwell-host-XXXXXX")
+                       .getFullPathName()
+                       .toStdString();
+    return ::mkdtemp(pattern.data()) != nullptr ? juce::File(pattern) : juce::File();
+}
 } // namespace
+
+HostedPlugin::ScratchFolder::ScratchFolder() : folder(newTemporaryFolder()) {}
+
+// Links inside are removed, not followed: the bundle they name stays.
+HostedPlugin::ScratchFolder::~ScratchFolder()
+{
+    if (folder != juce::File())
+        folder.deleteRecursively(false);
+}
+
+// The framework's LV2 format searches only its own fixed folders, ~/.lv2 first, whatever
+// LV2_PATH says, and of two bundles with one URI keeps the one it found first. Made while HOME
+// names a scratch folder whose .lv2 holds only a link to the given bundle, it finds that bundle
+// first and never reads the user's ~/.lv2, where an installed copy would win or load twice.
+std::unique_ptr<juce::AudioPluginFormat> HostedPlugin::lv2FormatSeeingOnly(const juce::File& bundle,
+                                                                           const ScratchFolder& home)
+{
+    const auto lv2 = home.path().getChildFile(".lv2");
+    if (home.path() == juce::File() || !lv2.createDirectory() ||
+        !bundle.createSymbolicLink(lv2.getChildFile(bundle.getFileName()), false))
+        return {};
+
+    const char* const userHome = std::getenv("HOME");
+    const std::optional<std::string> previous =
+        userHome != nullptr ? std::optional<std::string>(userHome) : std::nullopt;
+    setenv("HOME", home.path().getFullPathName().toRawUTF8(), 1);
+    auto format = std::make_unique<juce::LV2PluginFormat>();
+    if (previous)
+        setenv("HOME", previous->c_str(), 1);
+    else
+        unsetenv("HOME");
+    return format;
+}
 
 std::unique_ptr<HostedPlugin> HostedPlugin::load(const juce::String& path, double sampleRate, int blockSize,
                                                  juce::String& error)
@@ -56,46 +138,55 @@ std::unique_ptr<HostedPlugin> HostedPlugin::load(const juce::String& path, doubl
     }
 
     juce::AudioPluginFormatManager formats;
-    formats.addDefaultFormats();
-
-    for (auto* format : formats.getFormats())
+    juce::String identifier = file.getFullPathName();
+    std::unique_ptr<ScratchFolder> lv2Home;
+    if (file.getChildFile("manifest.ttl").existsAsFile())
     {
-        // LV2 plug-ins are found by URI, once the folder that holds the bundle is searched.
-        auto identifier = file.getFullPathName();
-        if (format->getName() == "LV2")
+        lv2Home = std::make_unique<ScratchFolder>();
+        auto lv2 = lv2FormatSeeingOnly(file, *lv2Home);
+        if (lv2 == nullptr)
         {
-            if (!file.getChildFile("manifest.ttl").existsAsFile())
-                continue;
-            format->searchPathsForPlugins(juce::FileSearchPath(file.getParentDirectory().getFullPathName()),
-                                          false);
-            identifier = lv2PluginUri(file);
+            error = "cannot make a temporary folder for the LV2 search";
+            return {};
         }
-        else if (!format->fileMightContainThisPluginType(identifier))
-        {
-            continue;
-        }
-
-        juce::OwnedArray<juce::PluginDescription> found;
-        format->findAllTypesForFile(found, identifier);
-        if (found.isEmpty())
-            continue;
-
-        auto instance = formats.createPluginInstance(*found.getFirst(), sampleRate, blockSize, error);
-        if (instance != nullptr)
-        {
-            std::unique_ptr<HostedPlugin> hosted(new HostedPlugin(std::move(instance)));
-            hosted->rate = sampleRate;
-            hosted->maxBlock = blockSize;
-            return hosted;
-        }
+        formats.addFormat(lv2.release());
+        identifier = lv2PluginUri(file);
+    }
+    else
+    {
+        formats.addFormat(new juce::VST3PluginFormat());
     }
 
-    if (error.isEmpty())
+    auto* format = formats.getFormat(0);
+    juce::OwnedArray<juce::PluginDescription> found;
+    if (format->fileMightContainThisPluginType(identifier))
+        format->findAllTypesForFile(found, identifier);
+    if (found.isEmpty())
+    {
         error = "no VST3 or LV2 plug-in found in " + file.getFullPathName();
-    return {};
+        return {};
+    }
+
+    auto instance = formats.createPluginInstance(*found.getFirst(), sampleRate, blockSize, error);
+    if (instance == nullptr)
+        return {};
+
+    std::unique_ptr<HostedPlugin> hosted(new HostedPlugin(std::move(instance), std::move(lv2Home)));
+    hosted->binaryFile = loadedBinaryInside(file);
+    if (hosted->binaryFile == juce::File())
+    {
+        error = "the plug-in that loaded is not one in " + file.getFullPathName();
+        return {};
+    }
+    hosted->rate = sampleRate;
+    hosted->maxBlock = blockSize;
+    return hosted;
 }
 
-HostedPlugin::HostedPlugin(std::unique_ptr<juce::AudioPluginInstance> p) : plugin(std::move(p)) {}
+HostedPlugin::HostedPlugin(std::unique_ptr<juce::AudioPluginInstance> p, std::unique_ptr<ScratchFolder> home)
+    : lv2Home(std::move(home)), plugin(std::move(p))
+{
+}
 
 HostedPlugin::~HostedPlugin()
 {

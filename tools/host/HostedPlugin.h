@@ -19,7 +19,8 @@ class HostedPlugin
         bool isSwitch = false;
     };
 
-    /** Loads the first plug-in in the file or bundle at the given path (made absolute).
+    /** Loads the first plug-in in the file or bundle at the given path (made absolute): that
+        bundle's, never another copy with the same ID that a host would find installed.
         Returns null and sets the error when it cannot be loaded. */
     static std::unique_ptr<HostedPlugin> load(const juce::String& path, double sampleRate, int blockSize,
                                               juce::String& error);
@@ -28,6 +29,8 @@ class HostedPlugin
 
     juce::AudioPluginInstance& instance() noexcept { return *plugin; }
     juce::String formatName() const { return plugin->getPluginDescription().pluginFormatName; }
+    /** The plug-in's shared object as loaded, inside the bundle given to load (links resolved). */
+    const juce::File& binary() const noexcept { return binaryFile; }
 
     juce::Array<ParameterInfo> parameters() const;
     juce::AudioProcessorParameter* findParameter(const juce::String& id) const;
@@ -61,9 +64,30 @@ class HostedPlugin
     static bool writeWav(const juce::File& file, const juce::AudioBuffer<float>& audio, double sampleRate);
 
   private:
-    explicit HostedPlugin(std::unique_ptr<juce::AudioPluginInstance>);
+    /** A new folder in the temporary folder, removed with what it holds while it lives. */
+    class ScratchFolder
+    {
+      public:
+        ScratchFolder();
+        ~ScratchFolder();
+        const juce::File& path() const noexcept { return folder; }
 
+      private:
+        const juce::File folder;
+        JUCE_DECLARE_NON_COPYABLE(ScratchFolder)
+    };
+
+    HostedPlugin(std::unique_ptr<juce::AudioPluginInstance>, std::unique_ptr<ScratchFolder> lv2Home);
+
+    /** The framework's LV2 format, made so that it finds the given bundle and no other copy. */
+    static std::unique_ptr<juce::AudioPluginFormat> lv2FormatSeeingOnly(const juce::File& bundle,
+                                                                        const ScratchFolder& home);
+
+    // Before the plug-in, so it outlives it: the LV2 format reads the bundle's files through
+    // the link in it while the plug-in runs.
+    std::unique_ptr<ScratchFolder> lv2Home;
     std::unique_ptr<juce::AudioPluginInstance> plugin;
+    juce::File binaryFile;
     double rate = 44100.0;
     int maxBlock = 512;
     bool prepared = false;

@@ -7,7 +7,8 @@
 //
 // Options run in this order: load the plug-in, restore the state, set the parameters
 // (values in the parameter's own units), render (or one silent block, which an LV2
-// plug-in needs to take the changes), list, save the state.
+// plug-in needs to take the changes), list, save the state. The plug-in run is the one in the
+// bundle given, never another installed copy of it; --list names its binary.
 // --make-demo writes a guitar-like test signal (plucked notes and a chord, stereo).
 // An option's value follows it or its '=' (--rate=44100). Anything else on the command line,
 // an option given twice (but --set) or a parameter ID the plug-in lacks stops the host with a
@@ -281,7 +282,8 @@ int main(int argc, char* argv[])
 
     if (line.has("--list"))
     {
-        std::cout << plugin->instance().getName() << " (" << plugin->formatName() << ")\n";
+        std::cout << plugin->instance().getName() << " (" << plugin->formatName() << ") "
+                  << plugin->binary().getFullPathName() << "\n";
         for (const auto& p : plugin->parameters())
             std::cout << p.id << "\t" << p.name << "\t" << plugin->parameterText(p.id) << "\t" << p.label
                       << "\tdefault " << p.defaultText << "\n";
