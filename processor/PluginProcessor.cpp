@@ -119,9 +119,11 @@ int ZiruzozodAudioProcessor::getCurrentProgram()
     return 0;
 }
 void ZiruzozodAudioProcessor::setCurrentProgram(int) {}
+// Named as the default preset: the Linux formats publish the one program to hosts, which list a
+// nameless one as a blank entry, and the VST3 validator fails it.
 const juce::String ZiruzozodAudioProcessor::getProgramName(int)
 {
-    return {};
+    return "Default";
 }
 void ZiruzozodAudioProcessor::changeProgramName(int, const juce::String&) {}
 
