@@ -36,6 +36,15 @@ struct HostView : juce::AudioProcessorListener
 
     std::map<int, float> told;
 };
+
+/** The last value a parameter told its listeners, the editor's attachments among them. */
+struct ParameterView : juce::AudioProcessorParameter::Listener
+{
+    void parameterValueChanged(int, float value) override { told = value; }
+    void parameterGestureChanged(int, bool) override {}
+
+    std::atomic<float> told{0.0f};
+};
 } // namespace
 
 TEST(ProcessorInputs, ARateThatIsNoRateLeavesTheProcessorUnpreparedAndPassesAudioThrough)
@@ -139,7 +148,12 @@ TEST_F(ProcessorHostValues, AValueThatIsNoNumberKeepsTheLastOneForTheAudioTheEdi
             processor->getStateInformation(stateBefore);
 
             // As the plug-in clients pass it on, from the audio thread.
+            ParameterView attachment;
+            parameter->addListener(&attachment);
             std::thread([parameter] { parameter->setValueNotifyingHost((float)notANumber); }).join();
+            parameter->removeListener(&attachment);
+            EXPECT_EQ(attachment.told.load(), normalisedBefore)
+                << "a listener is told the value kept at once";
             const auto index = parameter->getParameterIndex();
             for (int wait = 0; wait < 1000 && !std::isfinite(host.told[index]); ++wait)
                 deliverMessages();
