@@ -264,9 +264,9 @@ TEST(PluginBinaries, AHostsValueThatIsNoNumberLeavesEachParameterAtItsValue)
 
             parameter->setValueNotifyingHost(std::numeric_limits<float>::quiet_NaN());
             EXPECT_TRUE(renderBoth()) << "the audio goes on with the value kept";
-            for (int wait = 0; wait < 500 && std::isnan(parameter->getValue()); ++wait)
+            for (int wait = 0; wait < 100 && std::isnan(parameter->getValue()); ++wait)
             {
-                juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
+                juce::MessageManager::getInstance()->runDispatchLoopUntil(10);
                 plugin->settle(); // LV2 tells the host in its run()
                 twin->settle();
             }

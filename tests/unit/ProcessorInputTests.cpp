@@ -155,7 +155,8 @@ TEST_F(ProcessorHostValues, AValueThatIsNoNumberKeepsTheLastOneForTheAudioTheEdi
             EXPECT_EQ(attachment.told.load(), normalisedBefore)
                 << "a listener is told the value kept at once";
             const auto index = parameter->getParameterIndex();
-            for (int wait = 0; wait < 1000 && !std::isfinite(host.told[index]); ++wait)
+            // The host is told from a timer that runs every 100 ms.
+            for (int wait = 0; wait < 100 && !std::isfinite(host.told[index]); ++wait)
                 deliverMessages();
 
             EXPECT_EQ(parameterValue(c.id), valueBefore);
