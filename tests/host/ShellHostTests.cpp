@@ -97,6 +97,23 @@ juce::StringArray vst3ProgramNames(juce::AudioPluginInstance& instance)
     return names;
 }
 
+/** Renders the same sine through both, one after the other; the first sample at which their
+    outputs differ, or -1. */
+int firstDifference(HostedPlugin& a, HostedPlugin& b, int numSamples)
+{
+    juce::AudioBuffer<float> viaA(2, numSamples);
+    for (int i = 0; i < numSamples; ++i)
+        for (int ch = 0; ch < 2; ++ch)
+            viaA.setSample(ch, i, 0.3f * std::sin(0.02f * (float)i));
+    auto viaB = viaA;
+    a.render(viaA);
+    b.render(viaB);
+    for (int i = 0; i < numSamples; ++i)
+        if (viaA.getSample(0, i) != viaB.getSample(0, i))
+            return i;
+    return -1;
+}
+
 /** The value a switch or knob shows, as a number ("On" and "Off" count as 1 and 0). */
 float shownValue(juce::AudioProcessorParameter& p, float normalised)
 {
@@ -201,17 +218,9 @@ TEST(PluginBinaries, TwoInstancesAreIndependent)
         ASSERT_TRUE(a != nullptr && b != nullptr);
 
         // The same signal through both, one after the other: the second starts from its own state.
-        juce::AudioBuffer<float> viaA(2, 8192);
-        for (int i = 0; i < viaA.getNumSamples(); ++i)
-            for (int ch = 0; ch < 2; ++ch)
-                viaA.setSample(ch, i, 0.3f * std::sin(0.02f * (float)i));
-        auto viaB = viaA;
         a->prepare(48000.0, 512, 2);
         b->prepare(48000.0, 512, 2);
-        a->render(viaA);
-        b->render(viaB);
-        for (int i = 0; i < viaA.getNumSamples(); ++i)
-            ASSERT_EQ(viaA.getSample(0, i), viaB.getSample(0, i)) << "sample " << i;
+        ASSERT_EQ(firstDifference(*a, *b, 8192), -1);
 
         ASSERT_TRUE(a->setParameter(ParameterIds::drive, "0.8"));
         a->settle();
@@ -233,20 +242,7 @@ TEST(PluginBinaries, AHostsValueThatIsNoNumberLeavesEachParameterAtItsValue)
         plugin->prepare(48000.0, 512, 2);
         twin->prepare(48000.0, 512, 2);
 
-        const auto renderBoth = [&]
-        {
-            juce::AudioBuffer<float> viaPlugin(2, 512);
-            for (int i = 0; i < viaPlugin.getNumSamples(); ++i)
-                for (int ch = 0; ch < 2; ++ch)
-                    viaPlugin.setSample(ch, i, 0.3f * std::sin(0.03f * (float)i));
-            auto viaTwin = viaPlugin;
-            plugin->render(viaPlugin);
-            twin->render(viaTwin);
-            for (int i = 0; i < viaPlugin.getNumSamples(); ++i)
-                if (viaPlugin.getSample(0, i) != viaTwin.getSample(0, i))
-                    return false;
-            return true;
-        };
+        const auto renderBoth = [&] { return firstDifference(*plugin, *twin, 512) == -1; };
 
         for (const auto& expected : expectedParameters)
         {
