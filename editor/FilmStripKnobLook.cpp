@@ -16,8 +16,9 @@ int FilmStripKnobLook::frameIndexFor(double value, double minimum, double maximu
     if (!(maximum > minimum))
         return 0;
 
+    // Limited before the cast: casting a value beyond int, or NaN, is undefined.
     const auto index = std::ceil((value - minimum) / (maximum - minimum) * (frames - 1));
-    return juce::jlimit(0, frames - 1, (int)index);
+    return (int)juce::jlimit(0.0, (double)(frames - 1), std::isnan(index) ? 0.0 : index);
 }
 
 void FilmStripKnobLook::drawRotarySlider(juce::Graphics& g, int x, int y, int, int, float, float, float,

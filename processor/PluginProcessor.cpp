@@ -4,6 +4,7 @@
 #include "editor/PluginEditor.h"
 
 #include "processor/ChainFormulas.h"
+#include "processor/FiniteParameter.h"
 #include "processor/HealthySamples.h"
 #include "processor/NetworkChoice.h"
 #include "processor/StateBytesCheck.h"
@@ -21,18 +22,19 @@ juce::MemoryBlock modelFileBytes(int index)
     return {data, (size_t)size};
 }
 
-std::unique_ptr<juce::AudioParameterFloat> makeFloat(const char* id, const char* name, float start, float end,
-                                                     float step, float defaultValue)
+// The framework's parameters, each kept from a host's value that is not finite.
+std::unique_ptr<FiniteParameter> makeFloat(const char* id, const char* name, float start, float end,
+                                           float step, float defaultValue)
 {
-    return std::make_unique<juce::AudioParameterFloat>(
+    return std::make_unique<FiniteParameter>(std::make_unique<juce::AudioParameterFloat>(
         juce::ParameterID{id, 0}, name, juce::NormalisableRange<float>{start, end, step, 1.0f, false},
-        defaultValue, juce::AudioParameterFloatAttributes().withLabel(id));
+        defaultValue, juce::AudioParameterFloatAttributes().withLabel(id)));
 }
 
-std::unique_ptr<juce::AudioParameterBool> makeBool(const char* id, const char* name, bool defaultValue)
+std::unique_ptr<FiniteParameter> makeBool(const char* id, const char* name, bool defaultValue)
 {
-    return std::make_unique<juce::AudioParameterBool>(juce::ParameterID{id, 0}, name, defaultValue,
-                                                      juce::AudioParameterBoolAttributes().withLabel(id));
+    return std::make_unique<FiniteParameter>(std::make_unique<juce::AudioParameterBool>(
+        juce::ParameterID{id, 0}, name, defaultValue, juce::AudioParameterBoolAttributes().withLabel(id)));
 }
 } // namespace
 
@@ -120,9 +122,11 @@ int ZiruzozodAudioProcessor::getCurrentProgram()
     return 0;
 }
 void ZiruzozodAudioProcessor::setCurrentProgram(int) {}
+// Named as the default preset: the Linux formats publish the one program to hosts, which list a
+// nameless one as a blank entry, and the VST3 validator fails it.
 const juce::String ZiruzozodAudioProcessor::getProgramName(int)
 {
-    return {};
+    return "Default";
 }
 void ZiruzozodAudioProcessor::changeProgramName(int, const juce::String&) {}
 
@@ -143,6 +147,13 @@ bool ZiruzozodAudioProcessor::isBusesLayoutSupported(const BusesLayout& layouts)
 //==============================================================================
 void ZiruzozodAudioProcessor::prepareToPlay(double sampleRate, int maximumExpectedSamplesPerBlock)
 {
+    // Filters designed for a rate that is no rate are unstable; such a host gets its audio back.
+    if (!(std::isfinite(sampleRate) && sampleRate > 0.0))
+    {
+        isPrepared = false;
+        return;
+    }
+
     const int numChannels = getTotalNumOutputChannels();
     const int largestBlock = juce::jmax(1, maximumExpectedSamplesPerBlock);
     const juce::dsp::ProcessSpec spec{sampleRate, (juce::uint32)largestBlock, (juce::uint32)numChannels};

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 namespace
 {
@@ -21,6 +22,28 @@ enum Marker : std::uint8_t
     binaryMarker = 8,
 };
 
+/** The kind of value a property must hold where the writer only ever writes that kind. */
+enum class Kind
+{
+    any,
+    text,
+    flag,
+};
+
+/** The preset properties on the root, and each parameter child's "id", are read as text and as a
+    switch; the framework turns a number into text by way of an int cast, which a NaN makes
+    undefined. The writer writes these as text and as a bool, so nothing else is taken. */
+Kind kindOf(std::string_view property, int depth) noexcept
+{
+    if (depth == 1 && property == "Current_Selected_Preset")
+        return Kind::text;
+    if (depth == 1 && property == "Preset_Has_Been_Modified")
+        return Kind::flag;
+    if (depth == 2 && property == "id")
+        return Kind::text;
+    return Kind::any;
+}
+
 /** One pass over the bytes; every read is checked against the end first. */
 class Walk
 {
@@ -31,11 +54,12 @@ class Walk
     bool tree(int depth) noexcept
     {
         std::size_t numProperties = 0, numChildren = 0;
-        if (depth > StateBytesCheck::maxDepth || !name() || !count(numProperties))
+        std::string_view text;
+        if (depth > StateBytesCheck::maxDepth || !name(text) || !count(numProperties))
             return false;
 
         for (std::size_t i = 0; i < numProperties; ++i)
-            if (!name() || !value(depth))
+            if (!name(text) || !value(depth, kindOf(text, depth)))
                 return false;
 
         if (!count(numChildren))
@@ -89,7 +113,7 @@ class Walk
     bool count(std::size_t& result) noexcept { return compressedInt(result) && result <= remaining(); }
 
     /** A non-empty, zero-terminated UTF-8 name: a tree's type or a property's name. */
-    bool name() noexcept
+    bool name(std::string_view& result) noexcept
     {
         const auto* terminator = static_cast<const std::uint8_t*>(std::memchr(position, 0, remaining()));
         if (terminator == nullptr || terminator == position)
@@ -98,6 +122,7 @@ class Walk
         const auto length = (std::size_t)(terminator - position);
         if (!isUtf8(position, length))
             return false;
+        result = {reinterpret_cast<const char*>(position), length};
         position = terminator + 1;
         return true;
     }
@@ -123,16 +148,20 @@ class Walk
 
     /** var::readFromStream: the size of what follows, a marker, the payload. The payload must be
         as long as the size says, as the writer makes it. */
-    bool value(int depth) noexcept
+    bool value(int depth, Kind kind = Kind::any) noexcept
     {
         std::size_t size = 0;
         if (!compressedInt(size) || size > remaining())
             return false;
         if (size == 0)
-            return true; // void
+            return kind == Kind::any; // void
 
         const auto marker = *position++;
         const auto payload = size - 1;
+        if ((kind == Kind::text && marker != stringMarker) ||
+            (kind == Kind::flag && marker != boolTrueMarker && marker != boolFalseMarker))
+            return false;
+
         switch (marker)
         {
         case intMarker:

@@ -9,7 +9,8 @@
     crafted bytes exhaust memory, time or the stack. This walks the same binary form first, every
     count and size bounded by the bytes that remain, nesting and total size limited, and also
     refuses forms the writer never makes where the reader would read them otherwise than written:
-    a number of the wrong size, an empty name, text that is not UTF-8, a negative count. */
+    a number of the wrong size, an empty name, text that is not UTF-8, a negative count, a preset
+    name or parameter id that is not text, a modified flag that is not a bool. */
 struct StateBytesCheck
 {
     /** Far above a real state, a few hundred bytes; it also bounds the reader's work on the

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The LV2 bundle as Debian's lv2info reads it: the plug-in's name and version, one stereo
-# input and one stereo output, and the 11 parameters (patch parameters, declared in dsp.ttl).
+# The LV2 bundle as Debian's lv2info reads it: the plug-in's name and version, the author's
+# links, one stereo input and one stereo output, the 11 parameters (patch parameters, declared
+# in dsp.ttl), and the one preset, named.
 set -euo pipefail
 bundle=${BRIMWELL_LV2:?path of Brimwell.lv2}
 bundle=$(cd "$bundle" && pwd) # lilv takes absolute paths only
@@ -11,6 +12,13 @@ info=$(LV2_PATH="$(dirname "$bundle")" lv2info "$uri")
 fail() { echo "FAIL: $*"; echo "$info"; exit 1; }
 
 grep -q "Name: *Brimwell$" <<< "$info" || fail "name is not Brimwell"
+
+# The author's e-mail and homepage lead outside the bundle: an empty link would resolve to the
+# Turtle file that holds it.
+email=$(sed -n 's/^\tAuthor Email: *//p' <<< "$info")
+homepage=$(sed -n 's/^\tAuthor Homepage: *//p' <<< "$info")
+[[ $email == mailto:?*@calvorra.example ]] || fail "author e-mail is not a mailto: address: '$email'"
+[[ $homepage == https://calvorra.example/* ]] || fail "author homepage is not an https:// page: '$homepage'"
 
 # The version of VERSION. lv2info's summary has no version line; its Turtle description of the
 # plug-in (-p) holds what lilv read: the release's revision, and the minor and micro versions
@@ -36,4 +44,10 @@ for label in "Output Knob" "Drive" "Input Adj" "Output Adj" "Dry Mix" "Low Pass"
              "AutoGain" "Ultra Mode" "Power"; do
     grep -q "rdfs:label \"$label\"" "$ttl" || fail "no parameter \"$label\""
 done
-echo "lv2info: Brimwell $version, 2 audio in, 2 audio out, 11 parameters"
+# Every preset the manifest declares has a label that is not empty; hosts list them by it.
+manifest="$bundle/manifest.ttl"
+presets=$(grep -c "a pset:Preset" "$manifest" || true)
+labels=$(grep -cE 'rdfs:label "[^"]+"' "$manifest" || true)
+[[ $presets -eq 1 ]] || fail "expected 1 preset in $manifest, found $presets"
+[[ $labels -eq $presets ]] || fail "a preset without a name in $manifest: $(cat "$manifest")"
+echo "lv2info: Brimwell $version by $email ($homepage), 2 audio in, 2 audio out, 11 parameters, 1 named preset"

@@ -1,8 +1,9 @@
 #pragma once
 
 // Host states and preset files that once crashed, hung or silenced the plug-in: parameter
-// values that are no number, by value and as text, and bytes whose counts, sizes or nesting the
-// framework's reader would trust. The processor tests hand them to setStateInformation, the
+// values that are no number, by value and as text, preset properties and parameter ids that are
+// not of the kind the writer writes, and bytes whose counts, sizes or nesting the framework's
+// reader would trust. The processor tests hand them to setStateInformation, the
 // preset box tests load them as preset files; both expect the same outcome.
 
 #include "ProcessorTestProbe.h"
@@ -10,6 +11,7 @@
 #include "processor/ParameterIds.h"
 
 #include <limits>
+#include <utility>
 #include <vector>
 
 struct CraftedState
@@ -46,6 +48,23 @@ inline std::vector<CraftedState> craftedStates(const juce::MemoryBlock& realStat
                 cases.push_back({juce::String(id) + " " + value.text + (asText ? " as text" : " as a number"),
                                  bytesOf(tree), id});
             }
+
+    // Read as text and as a switch; a NaN double turned into text is undefined in the framework.
+    const std::pair<const char*, juce::var> wrongKinds[] = {{"a NaN double", values[0].number},
+                                                            {"an int", 1}};
+    for (const auto& [kind, value] : wrongKinds)
+    {
+        for (const auto* property : {"Current_Selected_Preset", "Preset_Has_Been_Modified"})
+        {
+            auto tree = real.createCopy();
+            EXPECT_TRUE(tree.hasProperty(property)) << property;
+            tree.setProperty(property, value, nullptr);
+            cases.push_back({juce::String(property) + " as " + kind, bytesOf(tree)});
+        }
+        auto tree = real.createCopy();
+        tree.getChildWithProperty("id", ParameterIds::boost).setProperty("id", value, nullptr);
+        cases.push_back({juce::String("a parameter id as ") + kind, bytesOf(tree)});
+    }
 
     constexpr int largestCount = std::numeric_limits<int>::max();
     StateBytes nesting;

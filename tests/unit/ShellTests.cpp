@@ -119,8 +119,8 @@ TEST(ProcessorShell, FixedAnswersAndTheStateBeforePreparation)
     processor.changeProgramName(0, "renamed");
     EXPECT_EQ(processor.getNumPrograms(), 1);
     EXPECT_EQ(processor.getCurrentProgram(), 0);
-    EXPECT_EQ(processor.getProgramName(5), "");
-    EXPECT_EQ(processor.getProgramName(0), "");
+    EXPECT_EQ(processor.getProgramName(0), "Default") << "hosts list the one program by its name";
+    EXPECT_EQ(processor.getProgramName(5), "Default");
 
     EXPECT_EQ(processor.getMainBusNumInputChannels(), 2);
     EXPECT_EQ(processor.getMainBusNumOutputChannels(), 2);

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <utility>
+
 using namespace std::literals;
 
 namespace
@@ -148,4 +151,56 @@ TEST(StateBytesCheck, RefusesWhatTheReaderWouldTrustOrReadOtherwiseThanWritten)
     EXPECT_TRUE(isReadable(property().count(4).byte(7).count(1).count(0).count(0).bytes()));
     EXPECT_TRUE(isReadable(
         StateBytes().name("A").count(1).name("p").blob(StateBytesCheck::maxBytes - 20).count(0).bytes()));
+}
+
+TEST(StateBytesCheck, PresetPropertiesAndParameterIdsAreOfTheKindTheWriterWrites)
+{
+    const auto writerState = [](const juce::var& name, const juce::var& modified, const juce::var& id)
+    {
+        juce::ValueTree tree("Brimwell");
+        tree.setProperty("Current_Selected_Preset", name, nullptr);
+        tree.setProperty("Preset_Has_Been_Modified", modified, nullptr);
+        juce::ValueTree child("PARAM");
+        child.setProperty("id", id, nullptr);
+        child.setProperty("value", 2.0, nullptr);
+        tree.appendChild(child, nullptr);
+        return bytesOf(tree);
+    };
+    constexpr auto nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case
+    {
+        const char* what;
+        juce::MemoryBlock bytes;
+        bool readable;
+    };
+    const Case cases[] = {
+        {"as the writer writes them", writerState("Lead", true, "boostKnob"), true},
+        {"not modified, no name", writerState(juce::String(), false, "boostKnob"), true},
+        {"name as a NaN double", writerState(nan, false, "boostKnob"), false},
+        {"name as an int", writerState(3, false, "boostKnob"), false},
+        {"name as a bool", writerState(true, false, "boostKnob"), false},
+        {"name void", writerState({}, false, "boostKnob"), false},
+        {"modified as a NaN double", writerState("Lead", nan, "boostKnob"), false},
+        {"modified as an int", writerState("Lead", 1, "boostKnob"), false},
+        {"modified as text", writerState("Lead", "true", "boostKnob"), false},
+        {"id as a NaN double", writerState("Lead", false, nan), false},
+        {"id as an int", writerState("Lead", false, 7), false},
+        {"id void", writerState("Lead", false, {}), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isReadable(c.bytes), c.readable) << c.what;
+
+    // States saved by earlier versions, and the fuzzer's find that a NaN id reached the framework.
+    const auto seeds = juce::File(BRIMWELL_SOURCE_DIR).getChildFile("tests/fuzz/seeds/state");
+    const std::pair<const char*, bool> files[] = {{"default.state", true},
+                                                  {"autogain_modified.state", true},
+                                                  {"boost4_ultra.state", true},
+                                                  {"power_on.state", true},
+                                                  {"nan_id.state", false}};
+    for (const auto& [file, readable] : files)
+    {
+        juce::MemoryBlock bytes;
+        ASSERT_TRUE(seeds.getChildFile(file).loadFileAsData(bytes)) << file;
+        EXPECT_EQ(isReadable(bytes), readable) << file;
+    }
 }
