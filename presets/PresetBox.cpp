@@ -1,10 +1,10 @@
 #include "PresetBox.h"
 
-#include "processor/PluginProcessor.h"
 #include "processor/StateBytesCheck.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 namespace
 {
@@ -13,6 +13,36 @@ juce::String canonicalPath(const juce::File& folder)
     std::error_code error;
     const auto path = std::filesystem::canonical(folder.getFullPathName().toStdString(), error);
     return error ? folder.getFullPathName() : juce::String(path.string());
+}
+
+std::filesystem::file_type typeBehindLinks(const juce::File& file)
+{
+    std::error_code error;
+    return std::filesystem::status(file.getFullPathName().toStdString(), error).type();
+}
+
+// A device or a FIFO would be read without end, or never open; a missing file or a folder is
+// listed as the menu always listed them.
+bool isListable(const juce::File& file)
+{
+    using Type = std::filesystem::file_type;
+    const auto type = typeBehindLinks(file);
+    return type == Type::regular || type == Type::directory || type == Type::not_found;
+}
+
+// Only a regular file is read, and no further than one byte past the largest state the
+// processor takes, so that a longer file is refused without being held whole.
+bool readPresetFile(const juce::File& file, juce::MemoryBlock& bytes)
+{
+    if (typeBehindLinks(file) != std::filesystem::file_type::regular)
+        return false;
+
+    juce::FileInputStream stream(file);
+    if (!stream.openedOk())
+        return false;
+
+    stream.readIntoMemoryBlock(bytes, static_cast<ssize_t>(StateBytesCheck::maxBytes + 1));
+    return bytes.getSize() <= StateBytesCheck::maxBytes;
 }
 
 // Earlier saves wrote through the framework's temporary file, ".<name>_temp<hex>.rcp"; a save
@@ -31,7 +61,28 @@ void sortIgnoringCase(juce::Array<juce::File>& files)
                      [](const juce::File& a, const juce::File& b)
                      { return a.getFullPathName().compareIgnoreCase(b.getFullPathName()) < 0; });
 }
+
+/** Sets a flag for as long as it lives, then puts back what it held. */
+class ScopedFlag
+{
+  public:
+    explicit ScopedFlag(std::atomic<bool>& flagToSet) : flag(flagToSet), previous(flagToSet.exchange(true)) {}
+    ~ScopedFlag() { flag = previous; }
+
+  private:
+    std::atomic<bool>& flag;
+    const bool previous;
+
+    JUCE_DECLARE_NON_COPYABLE(ScopedFlag)
+};
 } // namespace
+
+/** What one menu build has walked so far. */
+struct PresetBox::FolderWalk
+{
+    std::set<juce::String> visitedFolders;
+    int entriesLeft = maxFolderEntries;
+};
 
 PresetBox::PresetBox(ProcessorPresetManager& managerToUse)
     : manager(managerToUse), presetFolder(managerToUse.presetFolder),
@@ -52,53 +103,61 @@ PresetBox::~PresetBox()
 }
 
 //==============================================================================
-void PresetBox::refreshMenu(const juce::File& currentPresetFile)
+void PresetBox::refreshMenu()
 {
     manager.presetFiles.clearQuick();
     // Without a notification: a queued one would load whatever item the refresh selects.
     clear(juce::dontSendNotification);
     populateMenu(*getRootMenu(), presetFolder);
     nextItemId = 1;
+    showCurrentPreset();
+}
 
-    if (currentPresetFile != juce::File())
-        showFile(currentPresetFile);
+void PresetBox::showCurrentPreset()
+{
+    const auto name = currentPresetValue.toString();
+    if (currentPresetFile == juce::File() || currentPresetFile.getFileNameWithoutExtension() != name)
+    {
+        setText(name, juce::dontSendNotification);
+    }
+    else if (const auto index = manager.presetFiles.indexOf(currentPresetFile); index >= 0)
+    {
+        setSelectedId(getItemId(index), juce::dontSendNotification);
+    }
     else
-        setText(currentPresetValue.toString(), juce::dontSendNotification);
+    {
+        // The framework's setText would select the first item of that name, another file, which
+        // the next Delete would remove and a click on could not load.
+        setSelectedId(0, juce::dontSendNotification);
+        for (auto* child : getChildren())
+            if (auto* shownText = dynamic_cast<juce::Label*>(child))
+                shownText->setText(name, juce::dontSendNotification);
+    }
 
     if ((bool)presetModifiedValue.getValue())
         setText(getItemText(getSelectedItemIndex()) + "*", juce::dontSendNotification);
 }
 
-void PresetBox::showFile(const juce::File& file)
-{
-    const auto index = manager.presetFiles.indexOf(file);
-    if (index >= 0)
-        return setSelectedId(getItemId(index), juce::dontSendNotification);
-
-    // The framework's setText would select the first item of that name, a different file, which
-    // a click on it then could not load.
-    setSelectedId(0, juce::dontSendNotification);
-    for (auto* child : getChildren())
-        if (auto* shownText = dynamic_cast<juce::Label*>(child))
-            shownText->setText(file.getFileNameWithoutExtension(), juce::dontSendNotification);
-}
-
 void PresetBox::populateMenu(juce::PopupMenu& menu, const juce::File& folder)
 {
-    juce::StringArray foldersOnPath(canonicalPath(folder));
-    addFolder(menu, folder, foldersOnPath);
+    FolderWalk walk;
+    walk.visitedFolders.insert(canonicalPath(folder));
+    addFolder(menu, folder, walk, 0);
 }
 
-void PresetBox::addFolder(juce::PopupMenu& menu, const juce::File& folder, juce::StringArray& foldersOnPath)
+void PresetBox::addFolder(juce::PopupMenu& menu, const juce::File& folder, FolderWalk& walk, int depth)
 {
     juce::Array<juce::File> subFolders, presets;
     for (const auto& entry :
          juce::RangedDirectoryIterator(folder, false, "*", juce::File::findFilesAndDirectories))
     {
+        if (--walk.entriesLeft < 0)
+            break;
+
         const auto& file = entry.getFile();
         if (file.getFileName().endsWithIgnoreCase(fileExtension))
         {
-            if (!isLeftoverOfInterruptedSave(file))
+            if (!isLeftoverOfInterruptedSave(file) && isListable(file))
                 presets.add(file);
         }
         else if (entry.isDirectory())
@@ -108,19 +167,15 @@ void PresetBox::addFolder(juce::PopupMenu& menu, const juce::File& folder, juce:
     sortIgnoringCase(subFolders);
     sortIgnoringCase(presets);
 
+    // Each real folder once: links to one already walked, or back up the path, would repeat it,
+    // without end or doubling at each level.
     for (const auto& subFolder : subFolders)
-    {
-        // A link back into a folder on the current path would repeat it inside itself without end.
-        const auto path = canonicalPath(subFolder);
-        if (foldersOnPath.contains(path))
-            continue;
-
-        foldersOnPath.add(path);
-        juce::PopupMenu subMenu;
-        addFolder(subMenu, subFolder, foldersOnPath);
-        menu.addSubMenu(subFolder.getFileNameWithoutExtension(), subMenu);
-        foldersOnPath.remove(foldersOnPath.size() - 1);
-    }
+        if (depth < maxFolderDepth && walk.visitedFolders.insert(canonicalPath(subFolder)).second)
+        {
+            juce::PopupMenu subMenu;
+            addFolder(subMenu, subFolder, walk, depth + 1);
+            menu.addSubMenu(subFolder.getFileNameWithoutExtension(), subMenu);
+        }
 
     for (const auto& preset : presets)
     {
@@ -139,7 +194,7 @@ void PresetBox::updateValueRefs()
 //==============================================================================
 void PresetBox::loadSelectedPreset()
 {
-    const juce::ScopedValueSetter<bool> loading(isLoadingPreset, true);
+    const ScopedFlag loading(isLoadingPreset);
 
     const auto index = getSelectedItemIndex();
     if (index < 0)
@@ -152,19 +207,12 @@ void PresetBox::loadSelectedPreset()
     if (!file.existsAsFile())
         return;
 
-    // The manager belongs to our processor. A refused file changes nothing, so the box shows the
-    // current preset again. A file larger than any state the processor takes is refused unread.
+    // A refused file changes nothing, so the box shows the current preset again.
     juce::MemoryBlock bytes;
-    const bool taken = file.getSize() <= (juce::int64)StateBytesCheck::maxBytes &&
-                       file.loadFileAsData(bytes) &&
-                       static_cast<ZiruzozodAudioProcessor&>(manager.processor)
-                           .restoreState(bytes.getData(), (int)bytes.getSize());
-    if (!taken)
-    {
-        const bool modified = presetModifiedValue.getValue();
-        setText(currentPresetValue.toString() + (modified ? "*" : ""), juce::dontSendNotification);
-        return;
-    }
+    if (!readPresetFile(file, bytes) || !manager.restoreState(bytes.getData(), (int)bytes.getSize()))
+        return showCurrentPreset();
+
+    currentPresetFile = file;
     updateValueRefs();
 }
 
@@ -180,21 +228,28 @@ void PresetBox::savePreset()
     manager.valueTreeState.copyState();
     bool saved = false;
     {
-        const juce::ScopedValueSetter<bool> saving(isLoadingPreset, true);
+        const ScopedFlag saving(isLoadingPreset);
         saved = manager.savePresetInternal(file, this);
     }
-    if (saved)
-        refreshMenu(file);
+    if (!saved)
+        return;
+
+    currentPresetFile = file;
+    refreshMenu();
 }
 
 void PresetBox::deletePreset()
 {
     const auto file = manager.presetFiles[getSelectedItemIndex()];
-    if (!file.existsAsFile() || !file.deleteFile())
+    if (!file.existsAsFile())
         return;
 
+    // As the Part has it, the result is ignored: a file that cannot be removed stays listed, and
+    // is no longer the current preset.
+    file.deleteFile();
     presetModifiedValue = false;
     currentPresetValue = juce::String();
+    currentPresetFile = juce::File();
     refreshMenu();
     setSelectedId(0, juce::sendNotificationSync);
 }

@@ -4,6 +4,7 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <functional>
 #include <memory>
 
 /** The preset store of one plug-in instance: the preset folder under the user's documents,
@@ -11,9 +12,13 @@
 class ProcessorPresetManager
 {
   public:
+    /** Restores the processor's state from a preset's bytes; false, with nothing changed, when
+        the bytes are refused. */
+    using RestoreState = std::function<bool(const void* data, int sizeInBytes)>;
+
     /** Creates the preset folder and Default.rcp when missing, and names the state "Default". */
     ProcessorPresetManager(juce::AudioProcessor& processor,
-                           juce::AudioProcessorValueTreeState& valueTreeState);
+                           juce::AudioProcessorValueTreeState& valueTreeState, RestoreState restoreState);
 
     /** Names the state after the file and writes it there, asking for a file when none is given.
         Returns false, with the state as it was, when cancelled or when the file could not be written. */
@@ -25,6 +30,7 @@ class ProcessorPresetManager
 
     juce::AudioProcessor& processor;
     juce::AudioProcessorValueTreeState& valueTreeState;
+    const RestoreState restoreState;
 
     const juce::Identifier presetModifiedId{"Preset_Has_Been_Modified"};
     const juce::Identifier currentPresetId{"Current_Selected_Preset"};

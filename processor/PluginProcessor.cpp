@@ -52,7 +52,8 @@ ZiruzozodAudioProcessor::ZiruzozodAudioProcessor()
 
     apvts =
         std::make_unique<juce::AudioProcessorValueTreeState>(*this, nullptr, "Brimwell", generateLayout());
-    presetManager = std::make_unique<ProcessorPresetManager>(*this, *apvts);
+    presetManager = std::make_unique<ProcessorPresetManager>(
+        *this, *apvts, [this](const void* d, int n) { return restoreState(d, n); });
 
     outputTrimParameter = apvts->getRawParameterValue(ParameterIds::outputTrim);
     inputTrimParameter = apvts->getRawParameterValue(ParameterIds::inputTrim);
