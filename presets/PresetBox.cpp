@@ -212,8 +212,9 @@ void PresetBox::loadSelectedPreset()
     if (!readPresetFile(file, bytes) || !manager.restoreState(bytes.getData(), (int)bytes.getSize()))
         return showCurrentPreset();
 
+    // The restore has rebound the values already (valueTreeRedirected), inside the state tree's
+    // lock, which a host saving or restoring on its own thread takes as well.
     currentPresetFile = file;
-    updateValueRefs();
 }
 
 void PresetBox::savePreset()
@@ -285,8 +286,8 @@ void PresetBox::valueTreePropertyChanged(juce::ValueTree&, const juce::Identifie
 
 void PresetBox::valueTreeRedirected(juce::ValueTree&)
 {
-    // A host restore replaces the tree; the mark and the name must follow the new one. The values
-    // are read on the message thread, so they are rebound there too.
+    // A restore replaces the tree; the mark and the name must follow the new one. The values are
+    // read on the message thread, so a restore made on another thread has them rebound there.
     if (juce::MessageManager::existsAndIsCurrentThread())
         updateValueRefs();
     else

@@ -5,11 +5,15 @@
 // audio must stay finite and each thread must have done its work.
 
 #include "EditorTestSupport.h"
+#include "PresetTestSupport.h"
 #include "ProcessorTestProbe.h"
+#include "presets/PresetBox.h"
+#include "processor/ParameterIds.h"
 
 #include <atomic>
 #include <chrono>
 #include <iostream>
+#include <mutex>
 #include <thread>
 
 namespace
@@ -97,4 +101,83 @@ TEST_F(ProcessorThreads, AudioParametersStateAndEditorAtOnce)
     EXPECT_GT(blocks, 10);
     EXPECT_GT(moves, 11 * 10);
     EXPECT_GT(reopenings, 2);
+}
+
+// While the editor is open, the host saves and restores states on its own thread: the preset
+// box hears the saves' parameter flushes there, and each restore's new tree, which it rebinds to
+// on the message thread. Meanwhile the message thread loads and saves presets through the box.
+// A load meets the host's calls only inside the state tree's own lock. The rebinding, the
+// editor's messages and a preset save touch the tree outside that lock, and nothing in the
+// plug-in makes a host's call on another thread wait for them, so here the host's calls wait.
+TEST_F(ProcessorThreads, HostStateCallsWhileTheEditorLoadsAndSavesPresets)
+{
+    auto& manager = *processor->presetManager;
+    auto chooser = std::make_unique<FakeFileChooser>();
+    chooser->answer = manager.presetFolder.getChildFile("Saved.rcp");
+    manager.fileChooser = std::move(chooser);
+    for (const auto* name : {"A.rcp", "B.rcp", "C.rcp"})
+        ASSERT_TRUE(manager.savePresetInternal(manager.presetFolder.getChildFile(name), nullptr));
+
+    openEditor();
+    PresetBox* box = nullptr;
+    for (auto* control : controls())
+        if (auto* found = dynamic_cast<PresetBox*>(control))
+            box = found;
+    ASSERT_NE(box, nullptr);
+
+    std::mutex outsideTheTreeLock;
+    std::atomic<long> hostSaves{0}, hostRestores{0};
+    std::thread host(
+        [&]
+        {
+            juce::Random random(17);
+            auto* drive = processor->apvts->getParameter(ParameterIds::drive);
+            while (running)
+            {
+                // Flushed into the tree by the save that follows, on this thread.
+                drive->setValueNotifyingHost(random.nextFloat());
+                const std::lock_guard<std::mutex> lock(outsideTheTreeLock);
+                juce::MemoryBlock state;
+                processor->getStateInformation(state);
+                ++hostSaves;
+                processor->setStateInformation(state.getData(), (int)state.getSize());
+                ++hostRestores;
+            }
+        });
+
+    long loads = 0, saves = 0;
+    const auto end = std::chrono::steady_clock::now() + runTime;
+    while (std::chrono::steady_clock::now() < end)
+    {
+        {
+            // The rebinding after a restore on the host's thread runs in here.
+            const std::lock_guard<std::mutex> lock(outsideTheTreeLock);
+            juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
+        }
+
+        box->setSelectedId(0, juce::dontSendNotification);
+        box->setSelectedId(box->getItemId((int)(loads % box->getNumItems())), juce::sendNotificationSync);
+        ++loads;
+
+        if (loads % 4 == 0)
+        {
+            const std::lock_guard<std::mutex> lock(outsideTheTreeLock);
+            box->savePreset();
+            ++saves;
+        }
+    }
+    running = false;
+    host.join();
+    juce::MessageManager::getInstance()->runDispatchLoopUntil(20);
+
+    // The box's values follow the tree the last restore or load left.
+    processor->apvts->state.setProperty("Current_Selected_Preset", "Checked", nullptr);
+    EXPECT_EQ(box->currentPresetValue.toString(), "Checked");
+    closeEditor();
+
+    std::cout << "preset thread check: " << hostSaves << " host saves, " << hostRestores << " host restores, "
+              << loads << " preset loads, " << saves << " preset saves\n";
+    EXPECT_GT(hostRestores, 10);
+    EXPECT_GT(loads, 10);
+    EXPECT_GT(saves, 10);
 }
