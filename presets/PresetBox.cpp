@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <set>
 
+#include <sys/stat.h>
+
 namespace
 {
 juce::String canonicalPath(const juce::File& folder)
@@ -15,26 +17,35 @@ juce::String canonicalPath(const juce::File& folder)
     return error ? folder.getFullPathName() : juce::String(path.string());
 }
 
-std::filesystem::file_type typeBehindLinks(const juce::File& file)
+/** What a path names once links are followed. */
+enum class Kind
 {
-    std::error_code error;
-    return std::filesystem::status(file.getFullPathName().toStdString(), error).type();
+    regularFile,
+    folder,
+    missing,
+    other
+};
+
+Kind kindBehindLinks(const juce::File& file)
+{
+    struct stat info = {};
+    if (stat(file.getFullPathName().toRawUTF8(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? Kind::missing : Kind::other;
+    return S_ISREG(info.st_mode) ? Kind::regularFile : S_ISDIR(info.st_mode) ? Kind::folder : Kind::other;
 }
 
 // A device or a FIFO would be read without end, or never open; a missing file or a folder is
 // listed as the menu always listed them.
 bool isListable(const juce::File& file)
 {
-    using Type = std::filesystem::file_type;
-    const auto type = typeBehindLinks(file);
-    return type == Type::regular || type == Type::directory || type == Type::not_found;
+    return kindBehindLinks(file) != Kind::other;
 }
 
 // Only a regular file is read, and no further than one byte past the largest state the
 // processor takes, so that a longer file is refused without being held whole.
 bool readPresetFile(const juce::File& file, juce::MemoryBlock& bytes)
 {
-    if (typeBehindLinks(file) != std::filesystem::file_type::regular)
+    if (kindBehindLinks(file) != Kind::regularFile)
         return false;
 
     juce::FileInputStream stream(file);
