@@ -256,8 +256,8 @@ void PresetBox::deletePreset()
     if (!file.existsAsFile())
         return;
 
-    // As the Part has it, the result is ignored: a file that cannot be removed stays listed, and
-    // is no longer the current preset.
+    // The result is ignored: a file that cannot be removed stays listed, and is no longer the
+    // current preset all the same.
     file.deleteFile();
     presetModifiedValue = false;
     currentPresetValue = juce::String();
