@@ -168,9 +168,17 @@ TEST_F(ProcessorThreads, HostStateCallsWhileTheEditorLoadsAndSavesPresets)
     }
     running = false;
     host.join();
-    juce::MessageManager::getInstance()->runDispatchLoopUntil(20);
 
-    // The box's values follow the tree the last restore or load left.
+    // One restore more on another thread, so that the values below are those it rebinds.
+    std::thread(
+        [this]
+        {
+            juce::MemoryBlock state;
+            processor->getStateInformation(state);
+            processor->setStateInformation(state.getData(), (int)state.getSize());
+        })
+        .join();
+    juce::MessageManager::getInstance()->runDispatchLoopUntil(20);
     processor->apvts->state.setProperty("Current_Selected_Preset", "Checked", nullptr);
     EXPECT_EQ(box->currentPresetValue.toString(), "Checked");
     closeEditor();
