@@ -66,7 +66,6 @@ inline bool giveToUser(const juce::File& folder, uid_t user, gid_t group)
     return !error;
 }
 
-/** In the child: becomes "nobody", the owner of the home folder; false when that cannot be done. */
 /** The failed checks of the running test so far. */
 inline int failedChecks()
 {
@@ -77,6 +76,7 @@ inline int failedChecks()
     return failed;
 }
 
+/** In the child: becomes "nobody", the owner of the home folder; false when that cannot be done. */
 inline bool becomeUnprivileged(const juce::File& home)
 {
     const passwd* nobody = getpwnam("nobody");
@@ -88,7 +88,9 @@ inline bool becomeUnprivileged(const juce::File& home)
 
 /** Runs the body in a forked child within the bounds; succeeds when the body ran to its end
     without a failed check, and otherwise says how the child ended. Checks in the body report
-    from the child. */
+    from the child. The child goes on in this program rather than starting it again, so the user
+    nobody need not reach the build folder; only this thread runs in it, so the body uses nothing
+    that needs the framework's timer thread. */
 inline ::testing::AssertionResult runInBoundedChild(const ChildBounds& bounds,
                                                     const std::function<void()>& body)
 {
