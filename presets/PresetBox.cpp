@@ -103,14 +103,21 @@ PresetBox::PresetBox(ProcessorPresetManager& managerToUse)
     setTextWhenNoChoicesAvailable("No Presets In Directory");
     onChange = [this] { loadSelectedPreset(); };
 
-    updateValueRefs();
-    manager.valueTreeState.state.addListener(this);
+    {
+        const juce::ScopedLock lock(manager.stateLock);
+        updateValueRefs();
+        manager.valueTreeState.state.addListener(this);
+    }
     refreshMenu();
 }
 
 PresetBox::~PresetBox()
 {
+    // The values' sources listen to the tree too; they go inside the lock, with the box's listener.
+    const juce::ScopedLock lock(manager.stateLock);
     manager.valueTreeState.state.removeListener(this);
+    currentPresetValue.referTo(juce::Value());
+    presetModifiedValue.referTo(juce::Value());
 }
 
 //==============================================================================
@@ -126,6 +133,7 @@ void PresetBox::refreshMenu()
 
 void PresetBox::showCurrentPreset()
 {
+    const juce::ScopedLock lock(manager.stateLock);
     const auto name = currentPresetValue.toString();
     if (currentPresetFile == juce::File() || currentPresetFile.getFileNameWithoutExtension() != name)
     {
@@ -205,8 +213,6 @@ void PresetBox::updateValueRefs()
 //==============================================================================
 void PresetBox::loadSelectedPreset()
 {
-    const ScopedFlag loading(isLoadingPreset);
-
     const auto index = getSelectedItemIndex();
     if (index < 0)
         return;
@@ -220,11 +226,17 @@ void PresetBox::loadSelectedPreset()
 
     // A refused file changes nothing, so the box shows the current preset again.
     juce::MemoryBlock bytes;
-    if (!readPresetFile(file, bytes) || !manager.restoreState(bytes.getData(), (int)bytes.getSize()))
+    if (!readPresetFile(file, bytes))
         return showCurrentPreset();
 
-    // The restore has rebound the values already (valueTreeRedirected), inside the state tree's
-    // lock, which a host saving or restoring on its own thread takes as well.
+    // The flag is set only while the lock keeps the host's saves and restores out, so that a
+    // change they flush during the dialog or the read still marks the preset.
+    const juce::ScopedLock lock(manager.stateLock);
+    const ScopedFlag loading(isLoadingPreset);
+    if (!manager.restoreState(bytes.getData(), (int)bytes.getSize()))
+        return showCurrentPreset();
+
+    // The restore has rebound the values already (valueTreeRedirected).
     currentPresetFile = file;
 }
 
@@ -237,9 +249,10 @@ void PresetBox::savePreset()
     // Parameter values not yet in the tree go there now and mark the preset like any change, so
     // that a failed save keeps the mark. One still arriving while the state is taken goes into
     // the file, so it marks nothing.
-    manager.valueTreeState.copyState();
     bool saved = false;
     {
+        const juce::ScopedLock lock(manager.stateLock);
+        manager.valueTreeState.copyState();
         const ScopedFlag saving(isLoadingPreset);
         saved = manager.savePresetInternal(file, this);
     }
@@ -259,8 +272,11 @@ void PresetBox::deletePreset()
     // The result is ignored: a file that cannot be removed stays listed, and is no longer the
     // current preset all the same.
     file.deleteFile();
-    presetModifiedValue = false;
-    currentPresetValue = juce::String();
+    {
+        const juce::ScopedLock lock(manager.stateLock);
+        presetModifiedValue = false;
+        currentPresetValue = juce::String();
+    }
     currentPresetFile = juce::File();
     refreshMenu();
     setSelectedId(0, juce::sendNotificationSync);

@@ -30,7 +30,8 @@ class PresetBox : public juce::ComboBox, private juce::ValueTree::Listener
     static constexpr int maxFolderDepth = 32;
     static constexpr int maxFolderEntries = 20000;
 
-    /** Binds the two preset values to the properties of the current state tree. */
+    /** Binds the two preset values to the properties of the current state tree; the caller holds
+        the manager's state lock. */
     void updateValueRefs();
 
     //==============================================================================
@@ -64,7 +65,11 @@ class PresetBox : public juce::ComboBox, private juce::ValueTree::Listener
     {
       public:
         explicit Rebinder(PresetBox& boxToRebind) : box(boxToRebind) {}
-        void handleAsyncUpdate() override { box.updateValueRefs(); }
+        void handleAsyncUpdate() override
+        {
+            const juce::ScopedLock lock(box.manager.stateLock);
+            box.updateValueRefs();
+        }
 
       private:
         PresetBox& box;

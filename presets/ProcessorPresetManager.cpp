@@ -37,12 +37,13 @@ bool replaceFileWith(const juce::File& target, const juce::MemoryBlock& bytes)
 
 ProcessorPresetManager::ProcessorPresetManager(juce::AudioProcessor& processorToUse,
                                                juce::AudioProcessorValueTreeState& state,
-                                               RestoreState restore)
+                                               RestoreState restore, const juce::CriticalSection& lockToUse)
     : processor(processorToUse), valueTreeState(state), restoreState(std::move(restore)),
-      presetFolder(juce::File::getSpecialLocation(juce::File::userDocumentsDirectory)
-                       .getChildFile("Calvorra/Presets/Brimwell/"))
+      stateLock(lockToUse), presetFolder(juce::File::getSpecialLocation(juce::File::userDocumentsDirectory)
+                                             .getChildFile("Calvorra/Presets/Brimwell/"))
 {
     presetFolder.createDirectory();
+    const juce::ScopedLock lock(stateLock);
     setPresetProperties("Default", false, nullptr);
 
     const auto defaultPreset = presetFolder.getChildFile("Default" + fileExtension);
@@ -58,6 +59,8 @@ bool ProcessorPresetManager::savePresetInternal(juce::File file, juce::ValueTree
     if (file == juce::File() || file.isDirectory())
         return false;
 
+    // Not during the dialog above: a host's state call would wait on the user.
+    const juce::ScopedLock lock(stateLock);
     const auto& state = valueTreeState.state;
     const auto previousName = state[currentPresetId];
     const auto previousModified = state[presetModifiedId];
