@@ -104,14 +104,15 @@ TEST_F(ProcessorThreads, AudioParametersStateAndEditorAtOnce)
 
 // While the editor is open, the host saves and restores states on its own thread: the preset
 // box hears the saves' parameter flushes there, and each restore's new tree, which it rebinds to
-// on the message thread. Meanwhile the message thread loads and saves presets through the box,
-// and closes and opens the editor, whose box joins and leaves the tree's listeners. Nothing in
-// the test orders the two threads: the plug-in itself must keep them apart in the tree.
+// on the message thread. Meanwhile the message thread loads, saves and deletes presets through
+// the box, and closes and opens the editor, whose box joins and leaves the tree's listeners.
+// Nothing in the test orders the two threads: the plug-in itself must keep them apart in the tree.
 TEST_F(ProcessorThreads, HostStateCallsWhileTheEditorLoadsAndSavesPresets)
 {
     auto& manager = *processor->presetManager;
     auto chooser = std::make_unique<FakeFileChooser>();
-    chooser->answer = manager.presetFolder.getChildFile("Saved.rcp");
+    const auto chooserAnswer = manager.presetFolder.getChildFile("Saved.rcp");
+    chooser->answer = chooserAnswer;
     manager.fileChooser = std::move(chooser);
     for (const auto* name : {"A.rcp", "B.rcp", "C.rcp"})
         ASSERT_TRUE(manager.savePresetInternal(manager.presetFolder.getChildFile(name), nullptr));
@@ -146,7 +147,7 @@ TEST_F(ProcessorThreads, HostStateCallsWhileTheEditorLoadsAndSavesPresets)
             }
         });
 
-    long loads = 0, saves = 0, reopenings = 0;
+    long loads = 0, saves = 0, deletions = 0, reopenings = 0;
     const auto end = std::chrono::steady_clock::now() + runTime;
     while (std::chrono::steady_clock::now() < end)
     {
@@ -161,6 +162,17 @@ TEST_F(ProcessorThreads, HostStateCallsWhileTheEditorLoadsAndSavesPresets)
         {
             box->savePreset();
             ++saves;
+        }
+        else if (loads % 4 == 2)
+        {
+            // The saved one, whatever name a host restore has put back meanwhile.
+            const auto index = manager.presetFiles.indexOf(chooserAnswer);
+            if (index >= 0)
+            {
+                box->setSelectedId(box->getItemId(index), juce::dontSendNotification);
+                box->deletePreset();
+                ++deletions;
+            }
         }
 
         if (loads % 16 == 0)
@@ -191,10 +203,11 @@ TEST_F(ProcessorThreads, HostStateCallsWhileTheEditorLoadsAndSavesPresets)
     closeEditor();
 
     std::cout << "preset thread check: " << hostSaves << " host saves, " << hostRestores << " host restores, "
-              << loads << " preset loads, " << saves << " preset saves, " << reopenings
-              << " editor reopenings\n";
+              << loads << " preset loads, " << saves << " preset saves, " << deletions << " deletions, "
+              << reopenings << " editor reopenings\n";
     EXPECT_GT(hostRestores, 10);
     EXPECT_GT(loads, 10);
     EXPECT_GT(saves, 10);
+    EXPECT_GT(deletions, 10);
     EXPECT_GT(reopenings, 2);
 }
