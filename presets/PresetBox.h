@@ -4,6 +4,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <atomic>
+
 /** The preset drop-down: lists the preset folder with its sub-folders as sub-menus, loads the
     preset the user picks, and shows the current preset's name, marked with "*" once the state
     has changed since that preset was loaded or saved. The editor's four preset buttons call
@@ -15,15 +17,21 @@ class PresetBox : public juce::ComboBox, private juce::ValueTree::Listener
     explicit PresetBox(ProcessorPresetManager& manager);
     ~PresetBox() override;
 
-    /** Rebuilds the menu from the preset folder and shows the current preset's name, with "*"
-        when it is marked modified. Given the current preset's file, selects that file's item, or
-        none when it is not listed, rather than the first item that carries the name. */
-    void refreshMenu(const juce::File& currentPresetFile = {});
+    /** Rebuilds the menu from the preset folder and shows the current preset, with "*" when it
+        is marked modified. */
+    void refreshMenu();
 
-    /** Adds the presets found under the folder to the menu and to the manager's file list. */
+    /** Adds the presets found under the folder to the menu and to the manager's file list: each
+        real folder once, however many links lead to it, and within the bounds below. */
     void populateMenu(juce::PopupMenu& menu, const juce::File& folder);
 
-    /** Binds the two preset values to the properties of the current state tree. */
+    /** How deep the menu follows sub-folders, and how many folder entries it reads at most; far
+        beyond a real preset library, they bound the walk of a folder tree made to be endless. */
+    static constexpr int maxFolderDepth = 32;
+    static constexpr int maxFolderEntries = 20000;
+
+    /** Binds the two preset values to the properties of the current state tree; the caller holds
+        the manager's state lock. */
     void updateValueRefs();
 
     //==============================================================================
@@ -43,9 +51,11 @@ class PresetBox : public juce::ComboBox, private juce::ValueTree::Listener
     ProcessorPresetManager& manager;
 
   private:
+    struct FolderWalk;
+
     void loadSelectedPreset();
-    void addFolder(juce::PopupMenu& menu, const juce::File& folder, juce::StringArray& foldersOnPath);
-    void showFile(const juce::File& file);
+    void addFolder(juce::PopupMenu& menu, const juce::File& folder, FolderWalk& walk, int depth);
+    void showCurrentPreset();
 
     void valueTreePropertyChanged(juce::ValueTree&, const juce::Identifier& property) override;
     void valueTreeRedirected(juce::ValueTree&) override;
@@ -55,14 +65,19 @@ class PresetBox : public juce::ComboBox, private juce::ValueTree::Listener
     {
       public:
         explicit Rebinder(PresetBox& boxToRebind) : box(boxToRebind) {}
-        void handleAsyncUpdate() override { box.updateValueRefs(); }
+        void handleAsyncUpdate() override
+        {
+            const juce::ScopedLock lock(box.manager.stateLock);
+            box.updateValueRefs();
+        }
 
       private:
         PresetBox& box;
     };
 
-    /** True while the box loads or saves a preset: the changes that brings mark nothing. */
-    bool isLoadingPreset = false;
+    /** True while the box loads or saves a preset: the changes that brings mark nothing. Read on
+        the host's thread too, when it saves or restores a state while the editor is open. */
+    std::atomic<bool> isLoadingPreset{false};
     int nextItemId = 1;
     const juce::File presetFolder;
     const juce::String fileExtension;
@@ -72,6 +87,9 @@ class PresetBox : public juce::ComboBox, private juce::ValueTree::Listener
     juce::Value currentPresetValue;
 
   private:
+    /** The file the box last loaded or saved: the current preset is shown by it, not by the
+        first item of its name, while it carries the current name. */
+    juce::File currentPresetFile;
     Rebinder rebinder{*this};
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(PresetBox)

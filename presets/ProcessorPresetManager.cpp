@@ -3,9 +3,12 @@
 namespace
 {
 // Hidden, and not ending in the preset extension, so that a save cut short leaves nothing listed.
+// Named by a hash of the preset's name, so that it stays short where the preset's name takes
+// nearly all a file name may hold.
 juce::File temporaryFileFor(const juce::File& preset)
 {
-    return preset.getParentDirectory().getNonexistentChildFile("." + preset.getFileName(), ".saving", false);
+    const auto hash = juce::String::toHexString(preset.getFileName().hashCode64());
+    return preset.getParentDirectory().getNonexistentChildFile("." + hash, ".saving", false);
 }
 
 // The bytes go to a file beside the target that then replaces it, so a failed or partial
@@ -33,12 +36,14 @@ bool replaceFileWith(const juce::File& target, const juce::MemoryBlock& bytes)
 } // namespace
 
 ProcessorPresetManager::ProcessorPresetManager(juce::AudioProcessor& processorToUse,
-                                               juce::AudioProcessorValueTreeState& state)
-    : processor(processorToUse), valueTreeState(state),
-      presetFolder(juce::File::getSpecialLocation(juce::File::userDocumentsDirectory)
-                       .getChildFile("Calvorra/Presets/Brimwell/"))
+                                               juce::AudioProcessorValueTreeState& state,
+                                               RestoreState restore, const juce::CriticalSection& lockToUse)
+    : processor(processorToUse), valueTreeState(state), restoreState(std::move(restore)),
+      stateLock(lockToUse), presetFolder(juce::File::getSpecialLocation(juce::File::userDocumentsDirectory)
+                                             .getChildFile("Calvorra/Presets/Brimwell/"))
 {
     presetFolder.createDirectory();
+    const juce::ScopedLock lock(stateLock);
     setPresetProperties("Default", false, nullptr);
 
     const auto defaultPreset = presetFolder.getChildFile("Default" + fileExtension);
@@ -54,6 +59,8 @@ bool ProcessorPresetManager::savePresetInternal(juce::File file, juce::ValueTree
     if (file == juce::File() || file.isDirectory())
         return false;
 
+    // Not during the dialog above: a host's state call would wait on the user.
+    const juce::ScopedLock lock(stateLock);
     const auto& state = valueTreeState.state;
     const auto previousName = state[currentPresetId];
     const auto previousModified = state[presetModifiedId];

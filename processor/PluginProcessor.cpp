@@ -55,7 +55,8 @@ ZiruzozodAudioProcessor::ZiruzozodAudioProcessor()
 
     apvts =
         std::make_unique<juce::AudioProcessorValueTreeState>(*this, nullptr, "Brimwell", generateLayout());
-    presetManager = std::make_unique<ProcessorPresetManager>(*this, *apvts);
+    presetManager = std::make_unique<ProcessorPresetManager>(
+        *this, *apvts, [this](const void* d, int n) { return restoreState(d, n); }, stateLock);
 
     outputTrimParameter = apvts->getRawParameterValue(ParameterIds::outputTrim);
     inputTrimParameter = apvts->getRawParameterValue(ParameterIds::inputTrim);
@@ -476,17 +477,20 @@ void ZiruzozodAudioProcessor::clearRecursiveState() noexcept
 }
 
 //==============================================================================
-// Both run under the parameter state tree's lock, and the bytes carry the values as they are
-// now: copyState flushes the parameters into the tree first, so a save right after an
-// automation move does not store the value of the last periodic flush.
+// Both hold the lock of the preset work on the tree, so that a host calling on its own thread
+// never meets that work, and take the parameter state tree's lock inside it. The bytes carry
+// the values as they are now: copyState flushes the parameters into the tree first, so a save
+// right after an automation move does not store the value of the last periodic flush.
 void ZiruzozodAudioProcessor::getStateInformation(juce::MemoryBlock& destData)
 {
+    const juce::ScopedLock lock(stateLock);
     juce::MemoryOutputStream stream(destData, false);
     apvts->copyState().writeToStream(stream);
 }
 
 void ZiruzozodAudioProcessor::setStateInformation(const void* data, int sizeInBytes)
 {
+    const juce::ScopedLock lock(stateLock);
     restoreState(data, sizeInBytes);
 }
 

@@ -76,6 +76,8 @@ class ZiruzozodAudioProcessor : public juce::AudioProcessor
 
   private:
     bool modelReady = false;
+    // The host's state calls and the preset work on the tree take it; the audio thread never does.
+    juce::CriticalSection stateLock;
 
   public:
     std::atomic<float> outputLevelLeft{0.0f};

@@ -1,8 +1,12 @@
+#include "PresetChildProcess.h"
 #include "PresetTestSupport.h"
 #include "presets/PresetBox.h"
 #include "processor/ParameterIds.h"
+#include "processor/StateBytesCheck.h"
 
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace
 {
@@ -123,17 +127,101 @@ TEST_F(PresetBoxTest, TheMenuListsSubFoldersFirstThenThePresetsSorted)
     EXPECT_EQ(box->getTextWhenNoChoicesAvailable(), "No Presets In Directory");
 }
 
-TEST_F(PresetBoxTest, LinksBackIntoTheCurrentPathAreNotFollowedAgain)
+TEST_F(PresetBoxTest, EachRealFolderIsWalkedOnceAndTheWalkIsBounded)
 {
-    makeEntries({"A/x.rcp"});
-    const auto a = presetFolder().getChildFile("A");
-    ASSERT_TRUE(presetFolder().createSymbolicLink(a.getChildFile("up"), true));
-    ASSERT_TRUE(a.createSymbolicLink(a.getChildFile("self"), true));
-    ASSERT_TRUE(a.createSymbolicLink(presetFolder().getChildFile("B"), true));
+    const auto outside = home.path().getChildFile("Outside");
+    const auto link = [](const juce::File& target, const juce::File& at)
+    {
+        at.getParentDirectory().createDirectory();
+        return target.createSymbolicLink(at, true);
+    };
+    // Presets named after their level, down a chain of folders; each folder leads to the next
+    // through the given links.
+    const auto chain = [&](int levels, const juce::StringArray& links)
+    {
+        juce::StringArray listed;
+        juce::String path;
+        auto from = presetFolder();
+        for (int level = 1; level <= levels; ++level)
+        {
+            const auto folder = outside.getChildFile("L" + juce::String(level));
+            for (const auto& name : links)
+                if (!link(folder, from.getChildFile(name)))
+                    return juce::StringArray{"no link"};
+            const auto preset = folder.getChildFile("p" + juce::String(level) + ".rcp");
+            writeFile(preset, presetBytes(preset.getFileNameWithoutExtension()));
+            path += links[0] + "/";
+            if (level <= PresetBox::maxFolderDepth)
+                listed.insert(0, path + "p" + juce::String(level) + ".rcp"); // the deepest first
+            from = folder;
+        }
+        return listed;
+    };
 
-    makeBox();
-    // B leads to A from outside A's path, so it is followed once; inside it, both links lead back.
-    EXPECT_EQ(describe(*box->getRootMenu()), "A[x#1] B[x#2]");
+    const struct
+    {
+        const char* what;
+        std::function<juce::StringArray()> make; // makes the folders, gives the files then listed
+    } cases[] = {
+        {"links back up the path, and to a folder walked already",
+         [&]
+         {
+             makeEntries({"A/x.rcp"});
+             const auto a = presetFolder().getChildFile("A");
+             return link(presetFolder(), a.getChildFile("up")) && link(a, a.getChildFile("self")) &&
+                            link(a, presetFolder().getChildFile("B"))
+                        ? juce::StringArray{"A/x.rcp"}
+                        : juce::StringArray{"no link"};
+         }},
+        {"a library with a shared bank linked in twice",
+         [&]
+         {
+             makeEntries({"Bank/a.rcp"});
+             const auto shared = outside.getChildFile("Shared");
+             writeFile(shared.getChildFile("s.rcp"), presetBytes("s"));
+             return link(shared, presetFolder().getChildFile("Bank/Shared")) &&
+                            link(shared, presetFolder().getChildFile("Live"))
+                        ? juce::StringArray{"Bank/Shared/s.rcp", "Bank/a.rcp"}
+                        : juce::StringArray{"no link"};
+         }},
+        // Walked per path, 2^38 folders.
+        {"38 levels each holding two links to the next",
+         [&] {
+             return chain(38, {"a", "b"});
+         }},
+        {"a chain deeper than the walk goes", [&] { return chain(PresetBox::maxFolderDepth + 4, {"d"}); }},
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        presetFolder().deleteRecursively();
+        outside.deleteRecursively();
+        presetFolder().createDirectory();
+        const auto listed = c.make();
+
+        EXPECT_TRUE(runInBoundedChild({},
+                                      [&]
+                                      {
+                                          makeBox();
+                                          EXPECT_EQ(listedFiles(), listed);
+                                      }));
+    }
+}
+
+TEST_F(PresetBoxTest, TheMenuReadsNoMoreThanItsBoundOfEntries)
+{
+    const int presets = PresetBox::maxFolderEntries + 10;
+    for (int i = 0; i < presets; ++i)
+        ASSERT_TRUE(presetFolder().getChildFile("p" + juce::String(i) + ".rcp").create().wasOk());
+
+    EXPECT_TRUE(runInBoundedChild({},
+                                  [&]
+                                  {
+                                      makeBox();
+                                      EXPECT_GT(manager().presetFiles.size(), 0);
+                                      EXPECT_LE(manager().presetFiles.size(), PresetBox::maxFolderEntries);
+                                  }));
 }
 
 TEST_F(PresetBoxTest, ChoosingAPresetLoadsItsParametersNameAndFlag)
@@ -276,13 +364,103 @@ TEST_F(PresetBoxTest, BytesThatAreNoStateChangeNothing)
     EXPECT_EQ(stateBytes(), before);
 }
 
+TEST_F(PresetBoxTest, OnlyARegularFileIsListedAndRead)
+{
+    const auto fifo = [](const juce::File& at)
+    { return mkfifo(at.getFullPathName().toRawUTF8(), 0644) == 0; };
+    const auto linked = presetFolder().getSiblingFile("Linked target.rcp");
+    writeFile(linked, presetBytes("Linked"));
+    const struct
+    {
+        const char* name;
+        std::function<bool(const juce::File&)> make;
+        bool listed;
+        const char* loaded; // the preset name after choosing it
+    } cases[] = {
+        {"Zero.rcp",
+         [](const juce::File& at) { return juce::File("/dev/zero").createSymbolicLink(at, true); }, false,
+         "Before"},
+        {"Fifo.rcp", fifo, false, "Before"},
+        {"Linked.rcp", [&](const juce::File& at) { return linked.createSymbolicLink(at, true); }, true,
+         "Linked"},
+        {"Huge.rcp",
+         [](const juce::File& at) {
+             return at.replaceWithText(juce::String::repeatedString("x", (int)StateBytesCheck::maxBytes + 1));
+         },
+         true, "Before"},
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        presetFolder().deleteRecursively();
+        makeEntries({"Gone.rcp"});
+        const auto file = presetFolder().getChildFile(c.name);
+        ASSERT_TRUE(c.make(file));
+        setPresetProperties("Before", false);
+
+        EXPECT_TRUE(runInBoundedChild({},
+                                      [&]
+                                      {
+                                          makeBox();
+                                          const auto shown = manager().presetFiles.contains(file);
+                                          EXPECT_EQ(shown, c.listed);
+                                          if (shown)
+                                              select(file.getFileNameWithoutExtension());
+                                          else
+                                          {
+                                              // Chosen in the dialog in place of a preset gone since.
+                                              presetFolder().getChildFile("Gone.rcp").deleteFile();
+                                              chooser->answer = file;
+                                              select("Gone");
+                                          }
+                                          EXPECT_EQ(presetName(), c.loaded);
+                                      }));
+    }
+
+    // Listed as a file, a FIFO by the time it is chosen.
+    presetFolder().deleteRecursively();
+    makeEntries({"a.rcp", "Swapped.rcp"});
+    setPresetProperties("Before", false);
+    EXPECT_TRUE(runInBoundedChild({},
+                                  [&]
+                                  {
+                                      makeBox();
+                                      const auto swapped = presetFolder().getChildFile("Swapped.rcp");
+                                      ASSERT_TRUE(swapped.deleteFile() && fifo(swapped));
+                                      select("Swapped");
+                                      EXPECT_EQ(presetName(), "Before");
+                                  }));
+}
+
+TEST_F(PresetBoxTest, AfterARefusedFileDeleteRemovesTheCurrentPresetNotItsNamesake)
+{
+    // Sub-folders come first: Bank[Crunch#1] Crunch#2 Junk#3.
+    makeEntries({"Crunch.rcp", "Bank/Crunch.rcp"});
+    writeFile(presetFolder().getChildFile("Junk.rcp"));
+    makeBox();
+    box->setSelectedId(2, juce::sendNotificationSync);
+    ASSERT_EQ(presetName(), "Crunch");
+
+    select("Junk");
+    EXPECT_EQ(box->getSelectedItemIndex(), 1);
+    EXPECT_EQ(box->getText(), "Crunch");
+    box->refreshMenu();
+    EXPECT_EQ(box->getSelectedItemIndex(), 1);
+
+    box->deletePreset();
+    EXPECT_FALSE(presetFolder().getChildFile("Crunch.rcp").exists());
+    EXPECT_EQ(listedFiles(), (juce::StringArray{"Bank/Crunch.rcp", "Junk.rcp"}));
+}
+
 TEST_F(PresetBoxTest, DeleteRemovesTheSelectedPresetOnly)
 {
-    makeEntries({"a.rcp", "b.rcp"});
+    makeEntries({"a.rcp", "b.rcp", "Locked/c.rcp"});
     makeBox();
 
     box->deletePreset();
-    EXPECT_EQ(listedFiles(), (juce::StringArray{"a.rcp", "b.rcp"})) << "nothing selected, nothing deleted";
+    EXPECT_EQ(listedFiles(), (juce::StringArray{"Locked/c.rcp", "a.rcp", "b.rcp"}))
+        << "nothing selected, nothing deleted";
 
     select("a");
     setPresetProperties("a", true);
@@ -290,11 +468,29 @@ TEST_F(PresetBoxTest, DeleteRemovesTheSelectedPresetOnly)
 
     EXPECT_FALSE(presetFolder().getChildFile("a.rcp").exists());
     EXPECT_TRUE(presetFolder().getChildFile("b.rcp").existsAsFile());
-    EXPECT_EQ(describe(*box->getRootMenu()), "b#1");
+    EXPECT_EQ(describe(*box->getRootMenu()), "Locked[c#1] b#2");
     EXPECT_EQ(presetName(), "");
     EXPECT_EQ(modifiedFlag(), juce::var(false));
     EXPECT_EQ(box->getSelectedItemIndex(), -1);
     EXPECT_EQ(box->getText(), "");
+
+    // A file the user may not remove stays, and stays listed; the current preset is cleared all the same.
+    EXPECT_TRUE(runInBoundedChild(asUserWithHome(home.path()),
+                                  [&]
+                                  {
+                                      const auto locked = presetFolder().getChildFile("Locked");
+                                      ASSERT_TRUE(locked.setReadOnly(true, false));
+                                      select("c");
+                                      setPresetProperties("c", true);
+                                      box->deletePreset();
+                                      locked.setReadOnly(false, false);
+
+                                      EXPECT_TRUE(locked.getChildFile("c.rcp").existsAsFile());
+                                      EXPECT_EQ(describe(*box->getRootMenu()), "Locked[c#1] b#2");
+                                      EXPECT_EQ(presetName(), "");
+                                      EXPECT_EQ(modifiedFlag(), juce::var(false));
+                                      EXPECT_EQ(box->getSelectedItemIndex(), -1);
+                                  }));
 }
 
 TEST_F(PresetBoxTest, SaveListsAndSelectsTheNewPresetAndACancelChangesNothing)

@@ -1,3 +1,4 @@
+#include "PresetChildProcess.h"
 #include "PresetTestSupport.h"
 #include "presets/PresetBox.h"
 #include "processor/ParameterIds.h"
@@ -204,16 +205,52 @@ TEST_F(PresetManager, ASaveCutShortLeavesNothingThatIsListed)
 
 TEST_F(PresetManager, AReadOnlyFolderKeepsItsPresetWhole)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind root";
-
     makeProcessor();
     const auto file = writeFile(presetFolder().getChildFile("Old.rcp"), "old bytes");
-    ASSERT_TRUE(presetFolder().setReadOnly(true, false));
 
-    EXPECT_FALSE(manager().savePresetInternal(file, nullptr));
-    presetFolder().setReadOnly(false, false);
+    // As a user: root writes into a read-only folder all the same, and CI runs as root.
+    EXPECT_TRUE(runInBoundedChild(asUserWithHome(home.path()),
+                                  [&]
+                                  {
+                                      ASSERT_NE(geteuid(), 0u);
+                                      ASSERT_TRUE(presetFolder().setReadOnly(true, false));
+                                      EXPECT_FALSE(manager().savePresetInternal(file, nullptr));
+                                      presetFolder().setReadOnly(false, false);
+                                  }));
 
     EXPECT_EQ(file.loadFileAsString(), "old bytes");
+    EXPECT_EQ(fileNamesIn(presetFolder()), (juce::StringArray{"Default.rcp", "Old.rcp"}));
+}
+
+TEST_F(PresetManager, AnyNameTheFileSystemTakesCanBeSaved)
+{
+    makeProcessor();
+    const auto accent = juce::String::fromUTF8("\xc3\xa9"); // two bytes in UTF-8
+    const struct
+    {
+        juce::String name;
+        bool saved; // a file name holds 255 bytes, ".rcp" included
+    } cases[] = {
+        {juce::String::repeatedString("a", 248), true},
+        {juce::String::repeatedString("b", 251), true},
+        {juce::String::repeatedString(accent, 125) + "c", true},
+        {juce::String::repeatedString("d", 252), false},
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(juce::String(c.name.getNumBytesAsUTF8()) + " bytes");
+        setPresetProperties("Before", true);
+        const auto file = presetFolder().getChildFile(c.name + ".rcp");
+
+        EXPECT_EQ(manager().savePresetInternal(file, nullptr), c.saved);
+
+        EXPECT_EQ(file.existsAsFile(), c.saved);
+        EXPECT_EQ(presetName(), c.saved ? c.name : "Before");
+        if (c.saved)
+            EXPECT_EQ(bytesOf(file), stateBytes());
+        EXPECT_EQ(fileNamesIn(presetFolder()).size(), c.saved ? 2 : 1) << "no temporary file is left";
+        file.deleteFile();
+    }
 }
 } // namespace

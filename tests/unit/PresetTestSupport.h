@@ -6,6 +6,15 @@
 
 #include <gtest/gtest.h>
 
+namespace juce
+{
+/** Lets a failed check show the strings. */
+inline void PrintTo(const StringArray& strings, std::ostream* out)
+{
+    *out << "{" << strings.joinIntoString(", ").quoted() << "}";
+}
+} // namespace juce
+
 /** Answers the preset dialogs with a file chosen by the test (an empty file cancels), and the
     overwrite question as the test says, and remembers what it was asked. */
 class FakeFileChooser : public PresetFileChooser
