@@ -7,7 +7,7 @@
 #   debug  Debug at -O1: the framework's assertions and leak detector on; every test.
 #   tsan   clang with ThreadSanitizer: the thread check.
 # The builds run one after another, each on all the cores, and a build's tests run while the
-# next one builds: the longest tests first, the shortest last. Each step runs in a bash of its
+# next one builds: the variant whose tests and fuzzing take longest first. Each step runs in a bash of its
 # own, its output in its folder (build.log, test.log, fuzz.log); it prints one line with its
 # time, or the end of its log when it fails. Any failed step fails the script, and a failed
 # build skips its own tests.
@@ -69,21 +69,19 @@ run() {
     esac
 }
 
-# after_build VARIANT [FUZZ_SECONDS]: the variant's tests, and its fuzzing once they pass.
+# after_build VARIANT FUZZ_SECONDS: the variant's tests, and its fuzzing once they pass.
 after_build() {
     run test "$1" || return 1
-    [[ ${2:-0} -eq 0 ]] || run fuzz "$1" "$2"
+    [[ $2 -eq 0 ]] || run fuzz "$1" "$2"
 }
 
 pids=()
 status=0
 for variant in asan debug tsan; do
+    fuzz=0
+    [[ $variant != asan ]] || fuzz=$fuzz_seconds
     if run build "$variant"; then
-        if [[ $variant == asan ]]; then
-            after_build "$variant" "$fuzz_seconds" &
-        else
-            after_build "$variant" &
-        fi
+        after_build "$variant" "$fuzz" &
         pids+=($!)
     else
         status=1
@@ -92,4 +90,5 @@ done
 for pid in "${pids[@]}"; do
     wait "$pid" || status=1
 done
+echo "checking builds: $([[ $status -eq 0 ]] && echo passed || echo FAILED) after $SECONDS s"
 exit $status
