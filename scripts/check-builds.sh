@@ -1,66 +1,94 @@
 #!/usr/bin/env bash
-# The checking builds, each in a folder of its own beside the Release build, each followed by
-# its tests:
-#   -debug  Debug: the framework's assertions and leak detector on; every test.
-#   -asan   clang with AddressSanitizer, UndefinedBehaviorSanitizer and libFuzzer's coverage:
-#           the unit, host and thread tests, and the fuzz targets over their seeds.
-#   -tsan   clang with ThreadSanitizer: the thread check.
-# The three build at the same time; the sanitizer build, the slowest, takes half the cores and
-# the others a quarter each. A stage that fails prints the end of its log.
+# The checking builds (their options are the presets of CMakePresets.json), each in a folder of
+# its own beside the Release build, each followed by its tests:
+#   asan   clang with AddressSanitizer, UndefinedBehaviorSanitizer and libFuzzer's coverage:
+#          the unit, host and thread tests and the fuzz targets over their seeds; once these
+#          pass, each fuzz target for a bounded time (scripts/fuzz.sh).
+#   debug  Debug at -O1: the framework's assertions and leak detector on; every test.
+#   tsan   clang with ThreadSanitizer: the thread check.
+# The builds run one after another, each on all the cores, and a build's tests run while the
+# next one builds: the variant whose tests and fuzzing take longest first. Each step runs in a bash of its
+# own, its output in its folder (build.log, test.log, fuzz.log); it prints one line with its
+# time, or the end of its log when it fails. Any failed step fails the script, and a failed
+# build skips its own tests.
 #
-#   scripts/check-builds.sh            (folders: build-debug, build-asan, build-tsan)
+#   scripts/check-builds.sh [FUZZ_SECONDS]   (per fuzz target, default 60; 0 fuzzes nothing)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 base=${BRIMWELL_BUILD_DIR:-$root/build}
-# share QUARTERS: that many quarters of the cores, at least one
-share() { local n=$(( $(nproc) * $1 / 4 )); echo $(( n > 0 ? n : 1 )); }
-clang=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+jobs=$(nproc)
 
-# configure FOLDER CMAKE_OPTION..., build FOLDER JOBS TARGET..., run_tests FOLDER JOBS CTEST_OPTION...
-configure() { local dir=$1; shift; cmake -S "$root" -B "$dir" "$@" > /dev/null; }
-build() { local dir=$1 jobs=$2; shift 2; cmake --build "$dir" -j"$jobs" ${1:+--target "$@"}; }
-run_tests() { local dir=$1 jobs=$2; shift 2; ctest --test-dir "$dir" --output-on-failure --timeout 600 -j"$jobs" "$@"; }
+# One step, straight-line: check-builds.sh --step build|test|fuzz VARIANT [FUZZ_SECONDS]
+if [[ ${1:-} == --step ]]; then
+    step=$2 variant=$3 dir=$base-$3
+    # What the variant builds (every target when none is named) and which tests it runs.
+    case $variant in
+        asan) targets=(brimwell_tests brimwell_host_tests brimwell_thread_tests
+                  brimwell_fuzz_model brimwell_fuzz_state brimwell_fuzz_preset)
+              tests=(-L '^(unit|host|thread|fuzz)$') ;;
+        debug) targets=() tests=() ;;
+        tsan) targets=(brimwell_thread_tests) tests=(-L '^thread$') ;;
+        *) echo "no variant $variant" >&2; exit 2 ;;
+    esac
+    case $step in
+        build)
+            cmake -S "$root" --preset "$variant" -B "$dir"
+            cmake --build "$dir" -j"$jobs" ${targets[0]:+--target "${targets[@]}"}
+            # The debug build is there for the framework's assertions: without them it fails.
+            [[ $variant != debug ]] || grep -q "JUCE Assertion failure" "$dir/tests/brimwell_tests" ||
+                { echo "$dir/tests/brimwell_tests has no framework assertions (JUCE_DEBUG off)"; exit 1; }
+            ;;
+        test)
+            ctest --test-dir "$dir" --output-on-failure --no-tests=error --timeout 600 -j"$jobs" "${tests[@]}"
+            ;;
+        fuzz)
+            BRIMWELL_BUILD_DIR="$base" "$root/scripts/fuzz.sh" "$4"
+            ;;
+        *) echo "no step $step" >&2; exit 2 ;;
+    esac
+    exit 0
+fi
 
-debug() {
-    configure "$base-debug" -DCMAKE_BUILD_TYPE=Debug
-    build "$base-debug" "$(share 1)"
-    run_tests "$base-debug" "$(share 1)"
-}
+fuzz_seconds=${1:-60}
+[[ $fuzz_seconds =~ ^[0-9]+$ ]] || { echo "usage: scripts/check-builds.sh [FUZZ_SECONDS]" >&2; exit 2; }
 
-asan() {
-    configure "$base-asan" -DCMAKE_BUILD_TYPE=Release "${clang[@]}" \
-        -DBRIMWELL_SANITIZE=address,undefined -DBRIMWELL_FUZZ=ON
-    build "$base-asan" "$(share 2)" brimwell_tests brimwell_host_tests brimwell_thread_tests \
-        brimwell_fuzz_model brimwell_fuzz_state brimwell_fuzz_preset
-    run_tests "$base-asan" "$(share 2)" -L '^(unit|host|thread|fuzz)$'
-}
-
-tsan() {
-    configure "$base-tsan" -DCMAKE_BUILD_TYPE=Release "${clang[@]}" -DBRIMWELL_SANITIZE=thread
-    build "$base-tsan" "$(share 1)" brimwell_thread_tests
-    run_tests "$base-tsan" 1 -L '^thread$'
-}
-
-# Runs a stage with its output in its folder's check.log; prints one line, or the log's end.
-stage() {
-    local name=$1 log="$base-$1/check.log" start=$SECONDS
-    mkdir -p "$base-$name"
-    if "$name" > "$log" 2>&1; then
-        echo "$name: $(grep -E 'tests passed' "$log" | tail -1) ($(( SECONDS - start )) s)"
-    else
-        echo "$name: FAILED after $(( SECONDS - start )) s; the end of $log:"
+# run STEP VARIANT [FUZZ_SECONDS]: the step in a bash of its own, its status checked here.
+run() {
+    local step=$1 variant=$2 log="$base-$2/$1.log" start=$SECONDS status=0
+    mkdir -p "$base-$variant"
+    "$BASH" "$0" --step "$@" > "$log" 2>&1 || status=$?
+    if [[ $status -ne 0 ]]; then
+        echo "$variant $step: FAILED (exit $status) after $(( SECONDS - start )) s; the end of $log:"
         tail -60 "$log"
         return 1
     fi
+    case $step in
+        test) echo "$variant test: $(grep -E 'tests passed' "$log" | tail -1) ($(( SECONDS - start )) s)" ;;
+        fuzz) sed "s/^/$variant fuzz: /" "$log" ;;
+        *) echo "$variant $step: $(( SECONDS - start )) s" ;;
+    esac
+}
+
+# after_build VARIANT FUZZ_SECONDS: the variant's tests, and its fuzzing once they pass.
+after_build() {
+    run test "$1" || return 1
+    [[ $2 -eq 0 ]] || run fuzz "$1" "$2"
 }
 
 pids=()
-for name in debug asan tsan; do
-    stage "$name" &
-    pids+=($!)
-done
 status=0
+for variant in asan debug tsan; do
+    fuzz=0
+    [[ $variant != asan ]] || fuzz=$fuzz_seconds
+    if run build "$variant"; then
+        after_build "$variant" "$fuzz" &
+        pids+=($!)
+    else
+        status=1
+    fi
+done
 for pid in "${pids[@]}"; do
     wait "$pid" || status=1
 done
+echo "checking builds: $([[ $status -eq 0 ]] && echo passed || echo FAILED) after $SECONDS s"
 exit $status
