@@ -6,17 +6,19 @@
 #          pass, each fuzz target for a bounded time (scripts/fuzz.sh).
 #   debug  Debug at -O1: the framework's assertions and leak detector on; every test.
 #   tsan   clang with ThreadSanitizer: the thread check.
-# The builds run one after another, each on all the cores, and a build's tests run while the
-# next one builds: the variant whose tests and fuzzing take longest first. Each step runs in a bash of its
-# own, its output in its folder (build.log, test.log, fuzz.log); it prints one line with its
-# time, or the end of its log when it fails. Any failed step fails the script, and a failed
-# build skips its own tests.
+# The three variants run at the same time, each its build, then its tests, then (asan) its
+# fuzzing, so that no variant waits for another. Their shares of the cores add up to more than
+# all of them: a build spends its end on a few large framework units, and the others fill the
+# cores it leaves. Each step runs in a bash of its own, its output in its folder (build.log,
+# test.log, fuzz.log); it prints one line with its time, or the end of its log when it fails.
+# Any failed step fails the script, and a failed build skips its own tests.
 #
 #   scripts/check-builds.sh [FUZZ_SECONDS]   (per fuzz target, default 60; 0 fuzzes nothing)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 base=${BRIMWELL_BUILD_DIR:-$root/build}
-jobs=$(nproc)
+# share QUARTERS: that many quarters of the cores, at least one
+share() { local n=$(( $(nproc) * $1 / 4 )); echo $(( n > 0 ? n : 1 )); }
 
 # One step, straight-line: check-builds.sh --step build|test|fuzz VARIANT [FUZZ_SECONDS]
 if [[ ${1:-} == --step ]]; then
@@ -25,9 +27,9 @@ if [[ ${1:-} == --step ]]; then
     case $variant in
         asan) targets=(brimwell_tests brimwell_host_tests brimwell_thread_tests
                   brimwell_fuzz_model brimwell_fuzz_state brimwell_fuzz_preset)
-              tests=(-L '^(unit|host|thread|fuzz)$') ;;
-        debug) targets=() tests=() ;;
-        tsan) targets=(brimwell_thread_tests) tests=(-L '^thread$') ;;
+              tests=(-L '^(unit|host|thread|fuzz)$') jobs=$(share 3) ;;
+        debug) targets=() tests=() jobs=$(share 2) ;;
+        tsan) targets=(brimwell_thread_tests) tests=(-L '^thread$') jobs=$(share 1) ;;
         *) echo "no variant $variant" >&2; exit 2 ;;
     esac
     case $step in
@@ -69,8 +71,10 @@ run() {
     esac
 }
 
-# after_build VARIANT FUZZ_SECONDS: the variant's tests, and its fuzzing once they pass.
-after_build() {
+# pipeline VARIANT FUZZ_SECONDS: the variant's build, its tests once it is built, its fuzzing
+# once they pass.
+pipeline() {
+    run build "$1" || return 1
     run test "$1" || return 1
     [[ $2 -eq 0 ]] || run fuzz "$1" "$2"
 }
@@ -80,12 +84,8 @@ status=0
 for variant in asan debug tsan; do
     fuzz=0
     [[ $variant != asan ]] || fuzz=$fuzz_seconds
-    if run build "$variant"; then
-        after_build "$variant" "$fuzz" &
-        pids+=($!)
-    else
-        status=1
-    fi
+    pipeline "$variant" "$fuzz" &
+    pids+=($!)
 done
 for pid in "${pids[@]}"; do
     wait "$pid" || status=1
